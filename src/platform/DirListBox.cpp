@@ -1,0 +1,3 @@
+#include "platform/DirListBox.h"
+
+DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {}

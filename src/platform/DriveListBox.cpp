@@ -1,0 +1,3 @@
+#include "platform/DriveListBox.h"
+
+DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {}

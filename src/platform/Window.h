@@ -1,0 +1,38 @@
+#pragma once
+#include <QWidget>
+
+// A top-level window with the lifetime the program's windows have: created and loaded
+// when first needed, hidden while keeping its contents, destroyed when unloaded.
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    explicit Window(QWidget* parent = nullptr);
+
+    void Show();    // modeless, without owner
+    void Hide();    // stays loaded with its contents
+    void Unload();  // destroyed; the next use loads it anew
+
+    bool IsUnloaded() const { return unloaded_; }
+    // True once Hide() ran during the load step, so the start-up does not show it.
+    bool HiddenDuringLoad() const { return hiddenDuringLoad_; }
+
+    // Run by the registry once, before the window is first shown.
+    void RunLoad();
+
+signals:
+    void Unloaded(Window* window);
+
+protected:
+    virtual void Load() {}
+    // What a close request from the title bar does; by default it unloads the window.
+    virtual void TitleBarClose() { Unload(); }
+    void closeEvent(QCloseEvent* event) override;
+
+    // Client area in twips, as the layouts give it.
+    void SetClientSizeTwips(int width, int height);
+
+private:
+    bool loading_ = false;
+    bool hiddenDuringLoad_ = false;
+    bool unloaded_ = false;
+};

@@ -1,0 +1,51 @@
+#include "transfer/Form1.h"
+#include "platform/WindowRegistry.h"
+#include "settings/Form3.h"
+#include "settings/SettingsFile.h"
+
+#include <QPushButton>
+
+Form1::Form1(const ServerAddresses& servers)
+    : Form1Layout(servers.requestTimeoutSeconds), servers_(servers)
+{
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+}
+
+void Form1::Load()
+{
+    dia = QStringLiteral("DIA.TXT");
+    cil = QStringLiteral("PERMCOSTR.TXT");
+    diaimp = QStringLiteral("DIA_IMPRESE.TXT");
+    cilimp = QStringLiteral("CLI_IMPRESE.TXT");
+    prof = QStringLiteral("PROFESSIONISTI.TXT");
+
+    // Both tests are made, in this order; relative names: the working directory.
+    const bool comExists = SettingsFileExists(QStringLiteral("com.dat"));
+    const bool pathExists = SettingsFileExists(QStringLiteral("path.dat"));
+    if (!comExists || !pathExists) {
+        OpenSettings();
+        return;
+    }
+
+    path = ReadSettingsLine(QStringLiteral("path.dat"));
+    com = ReadSettingsLine(QStringLiteral("com.dat"));
+    if (path.isEmpty() || com.isEmpty())
+        OpenSettings();
+}
+
+void Form1::OpenSettings()
+{
+    Hide();
+    WindowRegistry::Instance().Get<Form3>()->Show();
+}
+
+void Form1::Command2_Click()
+{
+    Unload();
+}
+
+void Form1::Command3_Click()
+{
+    OpenSettings();
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include "transfer/ServerAddresses.h"
+#include "ui/Form1Layout.h"
+
+// The main window: owner of the settings, the local file table and the transfer component.
+class Form1 : public Form1Layout {
+    Q_OBJECT
+public:
+    explicit Form1(const ServerAddresses& servers = {});
+
+    // The folder of the exported files and the municipality's ISTAT code; unset (null)
+    // until read or saved, which compares equal to the empty text.
+    QString path;
+    QString com;
+    // The local file table.
+    QString dia;
+    QString cil;
+    QString diaimp;
+    QString cilimp;
+    QString prof;
+
+    const ServerAddresses& Servers() const { return servers_; }
+
+protected:
+    void Load() override;
+
+private:
+    void Command2_Click();
+    void Command3_Click();
+    // Hides this window and brings up the settings window.
+    void OpenSettings();
+
+    ServerAddresses servers_;
+};

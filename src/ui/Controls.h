@@ -1,0 +1,20 @@
+#pragma once
+// Small helpers that place the layouts' controls from their twip tables.
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QLineEdit;
+class QWidget;
+
+QPushButton* MakeButton(QWidget* window, const char* name, const QString& caption,
+                        int left, int top, int width, int height);
+QLabel* MakeLabel(QWidget* window, const char* name, const QString& caption,
+                  int left, int top, int width, int height);
+QLineEdit* MakeTextBox(QWidget* window, const char* name, int left, int top, int width, int height);
+// Navy background, white text.
+void MakeStatusColours(QLabel* label);
+// "MS Sans Serif" 8.25 pt bold, with a sans-serif stand-in where that face is missing.
+QFont MsSansSerifBold();
