@@ -14,4 +14,3 @@ void Inet::Execute() { throw InetError("not built yet"); }
 void Inet::Execute(const QString&, const QString&) { throw InetError("not built yet"); }
 bool Inet::StillExecuting() { return false; }
 void Inet::Cancel() {}
-QVariant Inet::OpenURL(const QString&, int) { throw InetError("not built yet"); }
