@@ -1,0 +1,116 @@
+// The settings files: bytes on disk, line ends, round trips, and files that misbehave.
+#include "settings/SettingsFile.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QtTest>
+
+class TestSettingsFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void writesValueThenCrLf_data();
+    void writesValueThenCrLf();
+    void readsFirstLineOnly_data();
+    void readsFirstLineOnly();
+    void shorterOverLongerLeavesNoTail();
+    void unreadableOrEmptyReadsAsEmptyText();
+    void existenceMeansOrdinaryVisibleFile();
+    void failedWriteIsReportedAndKeepsOldFile();
+};
+
+void TestSettingsFiles::writesValueThenCrLf_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("three letters") << "abc" << QByteArray("abc\r\n");
+    QTest::newRow("empty") << "" << QByteArray("\r\n");
+    QTest::newRow("blanks kept") << "  042 " << QByteArray("  042 \r\n");
+    QTest::newRow("accents") << QString::fromUtf8("Città d'Òria") << QByteArray("Citt\xC3\xA0 d'\xC3\x92ria\r\n");
+    QTest::newRow("doubled backslash") << "D:\\\\DATI" << QByteArray("D:\\\\DATI\r\n");
+}
+
+void TestSettingsFiles::writesValueThenCrLf()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, bytes);
+    ScratchDir dir;
+    QVERIFY(WriteSettingsLine("./com.dat", value));
+    QCOMPARE(dir.read("com.dat"), bytes);
+    QCOMPARE(ReadSettingsLine("com.dat"), value);
+}
+
+void TestSettingsFiles::readsFirstLineOnly_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("several lines") << QByteArray("first\r\nsecond\r\n") << "first";
+    QTest::newRow("no line end") << QByteArray("whole content") << "whole content";
+    QTest::newRow("begins with line end") << QByteArray("\r\nafter") << "";
+    QTest::newRow("CR alone ends") << QByteArray("one\rtwo") << "one";
+    QTest::newRow("LF alone stays") << QByteArray("a\nb\nc\rd") << "a\nb\nc";
+    QTest::newRow("blanks kept") << QByteArray(" 042 \r\n") << " 042 ";
+}
+
+void TestSettingsFiles::readsFirstLineOnly()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, value);
+    ScratchDir dir;
+    dir.write("path.dat", bytes);
+    QCOMPARE(ReadSettingsLine("./path.dat"), value);
+}
+
+void TestSettingsFiles::shorterOverLongerLeavesNoTail()
+{
+    ScratchDir dir;
+    QVERIFY(WriteSettingsLine("path.dat", "/home/ufficio/esportazioni/brenola"));
+    QVERIFY(WriteSettingsLine("path.dat", "/tmp"));
+    QCOMPARE(dir.read("path.dat"), QByteArray("/tmp\r\n"));
+}
+
+void TestSettingsFiles::unreadableOrEmptyReadsAsEmptyText()
+{
+    ScratchDir dir;
+    dir.write("com.dat", QByteArray());
+    QCOMPARE(ReadSettingsLine("com.dat"), QString(""));
+    QVERIFY(QDir(dir.path()).mkdir("path.dat"));
+    QCOMPARE(ReadSettingsLine("path.dat"), QString(""));
+    QCOMPARE(ReadSettingsLine("missing.dat"), QString(""));
+}
+
+void TestSettingsFiles::existenceMeansOrdinaryVisibleFile()
+{
+    ScratchDir dir;
+    dir.write("com.dat", "1\r\n");
+    dir.write(".hidden.dat", "1\r\n");
+    QVERIFY(QDir(dir.path()).mkdir("path.dat"));
+    QVERIFY(QFile::link(dir.file("com.dat"), dir.file("link.dat")));
+
+    QVERIFY(SettingsFileExists("com.dat"));
+    QVERIFY(SettingsFileExists("./com.dat"));
+    QVERIFY(SettingsFileExists("link.dat"));
+    QVERIFY(!SettingsFileExists("path.dat"));
+    QVERIFY(!SettingsFileExists(".hidden.dat"));
+    QVERIFY(!SettingsFileExists("absent.dat"));
+    QVERIFY(!SettingsFileExists("COM.DAT"));
+}
+
+void TestSettingsFiles::failedWriteIsReportedAndKeepsOldFile()
+{
+    ScratchDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("path.dat"));
+    QVERIFY(!WriteSettingsLine("path.dat", "x"));
+    QVERIFY(!WriteSettingsLine("no-such-folder/com.dat", "x"));
+
+    // A read-only folder: the old file stays whole (root ignores permissions, so only
+    // check when the write really was refused).
+    dir.write("com.dat", "old value\r\n");
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool written = WriteSettingsLine("com.dat", "new");
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!written)
+        QCOMPARE(dir.read("com.dat"), QByteArray("old value\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFiles)
+#include "test_settings_files.moc"
