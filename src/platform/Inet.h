@@ -39,6 +39,9 @@ public:
     // Blocks until the transfer has ended; the whole body as QString (type 0) or
     // QByteArray (type 1). An HTTP status of 400 or more or a short body raises.
     QVariant OpenURL(const QString& url, int type = 0);
+    // The longest a text request (type 0) may take as a whole, in seconds; byte
+    // downloads are bounded by the request time-out without progress instead.
+    void OpenURLTimeout(int seconds) { openUrlTimeoutSeconds_ = seconds; }
 
     int RequestTimeout() const { return requestTimeoutSeconds_; }
     int RemotePort() const { return 80; }
@@ -49,6 +52,7 @@ signals:
 
 private:
     int requestTimeoutSeconds_;
+    int openUrlTimeoutSeconds_ = 10;
     QString url_;
     QString userName_;
     QString password_;
