@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "platform/win32/Win32Api.h"
 #endif
 
 bool FileExists(const QString& name)
@@ -14,10 +14,7 @@ bool FileExists(const QString& name)
     if (!info.isFile())
         return false;
 #ifdef Q_OS_WIN
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(name.utf16()));
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+    return Win32IsOrdinaryVisibleFile(name.toStdWString());
 #else
     return !info.fileName().startsWith(QLatin1Char('.'));
 #endif

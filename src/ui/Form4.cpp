@@ -4,15 +4,15 @@
 #include <QLabel>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "platform/win32/Win32Api.h"
 #endif
 
 // The colour of an active window's border, which the bar's window uses as background.
 static QColor ActiveBorderColour()
 {
 #ifdef Q_OS_WIN
-    const DWORD colour = GetSysColor(COLOR_ACTIVEBORDER);
-    return QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    const unsigned long colour = Win32ActiveBorderColour(); // 0x00BBGGRR
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
 #else
     return QColor(180, 180, 180);
 #endif

@@ -1,0 +1,26 @@
+#pragma once
+// Thin wrappers over the Windows calls the program needs. Only standard types cross this
+// header, so callers built with Qt never see <windows.h> and its macros.
+#include <string>
+#include <vector>
+
+// The short (8.3) form of an existing path, in the ANSI code page; "" when the call fails
+// or the short form does not fit in 255 characters.
+std::string Win32ShortPathName(const std::string& longPath);
+
+// True for a file that is neither a folder nor marked hidden or system.
+bool Win32IsOrdinaryVisibleFile(const std::wstring& path);
+
+// The machine's drives in letter order, named as a drive list shows them: "a:", "c:"...
+std::vector<std::string> Win32LogicalDrives();
+
+// True when the drive ("c:" or "c:\...") can be read now: an empty removable drive or a
+// disconnected network drive is not ready. Never brings up the system's "insert a disk" box.
+bool Win32DriveReady(const std::string& drive);
+
+// The system colour of an active window's border, as 0x00BBGGRR.
+unsigned long Win32ActiveBorderColour();
+
+// Starts a program from the current directory in a normal window with the focus and
+// returns without waiting for it; false when it could not be started.
+bool Win32StartProgram(const std::string& commandLine);
