@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup build run test bench screenshots clean
+.PHONY: all setup build run test bench screenshots package clean
 
 all: build
 
@@ -24,6 +24,12 @@ test: build
 
 bench: build
 	@bash bench/run $(BUILD)
+
+# A .deb of the program in $(BUILD). For production, a fresh BUILD folder and CMAKE_FLAGS
+# naming the real servers (-DMORVANTIL_FTP_HOST=... -DMORVANTIL_UPDATE_BASE_URL=...).
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls -l $(BUILD)/*.deb
 
 screenshots: build
 	@bash scripts/screenshots screenshots
