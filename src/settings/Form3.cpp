@@ -1,16 +1,76 @@
 #include "settings/Form3.h"
+#include "platform/MessageBox.h"
 #include "platform/WindowRegistry.h"
+#include "settings/Form2.h"
+#include "settings/SettingsFile.h"
 #include "transfer/Form1.h"
+#include "ui/PictureBox.h"
 
+#include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 
 Form3::Form3()
 {
+    connect(Command1, &QPushButton::clicked, this, &Form3::Salva);
     connect(Command2, &QPushButton::clicked, this, &Form3::Chiudi);
+    connect(Picture1, &PictureBox::Click, this, &Form3::Picture1_Click);
+}
+
+void Form3::Load()
+{
+    // Each file on its own: a missing one leaves only its own box empty.
+    if (SettingsFileExists(QStringLiteral("./path.dat")))
+        percorso->setText(ReadSettingsLine(QStringLiteral("./path.dat")));
+    if (SettingsFileExists(QStringLiteral("./com.dat")))
+        comune->setText(ReadSettingsLine(QStringLiteral("./com.dat")));
+}
+
+void Form3::Salva()
+{
+    const QString codice = comune->text();
+    const QString cartella = percorso->text();
+    // Only an empty box is refused; blanks are a value like any other.
+    if (codice.isEmpty() || cartella.isEmpty()) {
+        MsgBox(QStringLiteral("Compilare entrambi i campi"), MbOkStop, QStringLiteral("Attenzione!"));
+        return;
+    }
+
+    Form1* main = WindowRegistry::Instance().Get<Form1>();
+    main->path = cartella;
+    main->com = codice;
+
+    const std::pair<QString, QString> files[] = {{QStringLiteral("./path.dat"), cartella},
+                                                 {QStringLiteral("./com.dat"), codice}};
+    for (const auto& [name, value] : files) {
+        if (!WriteSettingsLine(name, value)) {
+            // The window stays open with what was typed, so "Salva" can be tried again
+            // once the cause is gone; stopping at the first failure leaves the files as
+            // a consistent pair whenever path.dat is the one that fails.
+            MsgBox(QStringLiteral("Impossibile scrivere il file %1 nella cartella\n%2\n\n"
+                                  "Le impostazioni non sono state salvate: verificare i permessi "
+                                  "e lo spazio libero, poi premere di nuovo \"Salva\".")
+                       .arg(name.mid(2), QDir::toNativeSeparators(QDir::currentPath())),
+                   MbOkStop, QStringLiteral("Attenzione!"));
+            return;
+        }
+    }
+
+    main->Show();
+    Unload();
 }
 
 void Form3::Chiudi()
 {
+    // Taken before unloading: this window must never be the last one while the main
+    // window waits hidden.
+    Form1* main = WindowRegistry::Instance().Get<Form1>();
     Unload();
-    WindowRegistry::Instance().Get<Form1>()->Show();
+    main->Show();
+}
+
+void Form3::Picture1_Click()
+{
+    Hide();
+    WindowRegistry::Instance().Get<Form2>()->Show();
 }
