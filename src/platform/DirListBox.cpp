@@ -115,14 +115,17 @@ void DirListBox::Fill(const QString& directory)
     for (int i = 0; i < levels.size(); ++i) {
         const QString& level = levels[i];
         const QString name = i == 0 ? QDir::toNativeSeparators(level) : QFileInfo(level).fileName();
-        auto* entry = new QListWidgetItem(openIcon, name, this);
+        auto* entry = new QListWidgetItem(openIcon, name);
         entry->setData(PathRole, level);
         entry->setData(LevelRole, i);
+        addItem(entry);
     }
     for (const QString& child : children) {
-        auto* entry = new QListWidgetItem(closedIcon, child, this);
+        // Filled before it joins the list: each change of a listed item is signalled.
+        auto* entry = new QListWidgetItem(closedIcon, child);
         entry->setData(PathRole, base + child);
         entry->setData(LevelRole, int(levels.size()));
+        addItem(entry);
     }
     QListWidgetItem* current = item(int(levels.size()) - 1);
     setCurrentItem(current);
