@@ -122,6 +122,28 @@ private slots:
         QCOMPARE(Settings()->percorso->text(), QString("/"));
     }
 
+    void removedWorkingDirectory()
+    {
+        ScratchDir dir;
+        MessageBoxWatcher boxes;
+        const QString cwd = QDir::currentPath();
+        QVERIFY(QDir().mkdir(cwd + "/via") && QDir::setCurrent(cwd + "/via"));
+        QVERIFY(QDir(cwd).rmdir("via"));
+        Form2* picker = OpenPicker();
+        QCOMPARE(picker->Dir1->Path(), QString());
+        QCOMPARE(picker->Dir1->count(), 0);
+        QTest::mouseClick(picker->Command1, Qt::LeftButton);
+        QCOMPARE(boxes.seen().size(), 1);
+        QCOMPARE(boxes.seen()[0].text, QString("Selezionare la cartella di origine"));
+        QCOMPARE(boxes.seen()[0].title, QString("Attenzione!"));
+        QVERIFY(boxes.seen()[0].stopIcon);
+        QVERIFY(picker->isVisible() && !Settings()->isVisible());
+        // Another drive gets the operator out.
+        picker->Drive1->addItem(cwd);
+        QTest::keyClick(picker->Drive1, Qt::Key_End);
+        QCOMPARE(picker->Dir1->Path(), cwd);
+    }
+
     void unreadableFoldersAndDrives()
     {
         ScratchDir dir;

@@ -89,6 +89,12 @@ void DirListBox::Open(QListWidgetItem* item)
 
 void DirListBox::Fill(const QString& directory)
 {
+    // A working directory removed from under the program has no path at all.
+    if (directory.isEmpty()) {
+        path_.clear();
+        clear();
+        return;
+    }
     path_ = QDir::cleanPath(directory);
 
     QStringList levels;  // from the root down to the directory
