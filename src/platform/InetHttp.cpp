@@ -1,4 +1,103 @@
 #include "platform/Inet.h"
 
-// Placeholder until the libcurl implementation lands.
-QVariant Inet::OpenURL(const QString&, int) { throw InetError("not built yet"); }
+#include <QUrl>
+#include <curl/curl.h>
+#include <memory>
+
+namespace {
+
+// No reply the program asks for comes near this; an endless stream must not eat the memory.
+constexpr qint64 MaxBodyBytes = qint64(1) << 30;
+
+// Reads an address as a browser's address bar does: blanks and control characters around
+// it go, and so do tabs and line ends inside it (a service that prints the address with
+// a line end after it still names the file).
+QString CleanAddress(const QString& url)
+{
+    qsizetype begin = 0;
+    qsizetype end = url.size();
+    while (begin < end && url[begin].unicode() <= u' ')
+        ++begin;
+    while (end > begin && url[end - 1].unicode() <= u' ')
+        --end;
+    QString clean;
+    clean.reserve(end - begin);
+    for (qsizetype i = begin; i < end; ++i)
+        if (url[i] != u'\t' && url[i] != u'\n' && url[i] != u'\r')
+            clean += url[i];
+    return clean;
+}
+
+size_t Collect(char* data, size_t size, size_t count, void* target)
+{
+    auto* body = static_cast<QByteArray*>(target);
+    const size_t bytes = size * count;
+    if (body->size() + qint64(bytes) > MaxBodyBytes)
+        return 0;  // libcurl ends the transfer with a write error
+    body->append(data, qsizetype(bytes));
+    return bytes;
+}
+
+}  // namespace
+
+QVariant Inet::OpenURL(const QString& url, int type)
+{
+    if (type != 0 && type != 1)
+        throw InetError("OpenURL: unknown data type " + std::to_string(type));
+
+    // Spaces and other characters an address may not hold are percent-encoded, as a
+    // browser sends them; what is already valid passes unchanged.
+    const QUrl parsed(CleanAddress(url), QUrl::TolerantMode);
+    const QByteArray address = parsed.toEncoded();
+    if (!parsed.isValid() || (parsed.scheme() != u"http" && parsed.scheme() != u"https"))
+        throw InetError("OpenURL: not an http address: " + url.toStdString());
+
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    if (!handle)
+        throw InetError("OpenURL: libcurl could not start");
+    CURL* curl = handle.get();
+
+    QByteArray body;
+    char error[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxBodyBytes));
+    // This runs beside the upload's worker thread: no signals, no shared handle.
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    // A redirect must not lead to a local file or another protocol.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Morvantil");
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    // The caller's thread waits, so every way of waiting is bounded: the connection,
+    // a stall, and for a text request the whole of it.
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 5L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(requestTimeoutSeconds_));
+    if (type == 0)
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(openUrlTimeoutSeconds_));
+
+    const CURLcode result = curl_easy_perform(curl);
+    if (result != CURLE_OK)
+        throw InetError("OpenURL " + std::string(address.constData()) + ": "
+                        + (error[0] ? error : curl_easy_strerror(result)));
+
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 400)
+        throw InetError("OpenURL " + std::string(address.constData()) + ": HTTP status "
+                        + std::to_string(status));
+    curl_off_t announced = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced >= 0 && body.size() < announced)
+        throw InetError("OpenURL " + std::string(address.constData()) + ": body cut short");
+
+    if (type == 1)
+        return body;
+    return QString::fromLocal8Bit(body);
+}

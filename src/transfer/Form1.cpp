@@ -2,6 +2,7 @@
 #include "platform/WindowRegistry.h"
 #include "settings/Form3.h"
 #include "settings/SettingsFile.h"
+#include "update/CheckForUpdate.h"
 
 #include <QPushButton>
 
@@ -14,6 +15,11 @@ Form1::Form1(const ServerAddresses& servers)
 
 void Form1::Load()
 {
+    CheckForUpdate();
+    // Once the new version's installer runs, this window is closed and the program ends.
+    if (IsUnloaded())
+        return;
+
     dia = QStringLiteral("DIA.TXT");
     cil = QStringLiteral("PERMCOSTR.TXT");
     diaimp = QStringLiteral("DIA_IMPRESE.TXT");

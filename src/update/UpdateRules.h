@@ -1,0 +1,13 @@
+#pragma once
+#include <QString>
+
+// The program's own version, as reported to the update service.
+inline QString VersionText() { return QStringLiteral("1.3"); }
+
+// The address asked at every start: the service's base address, the fixed path and the
+// version, nothing escaped.
+QString UpdateQueryAddress(const QString& baseUrl);
+
+// True when the service's answer names a new version's file: its first four characters
+// are exactly "http". Nothing is trimmed or folded: " http..." or "HTTP..." is no update.
+bool IsDownloadAddress(const QString& answer);
