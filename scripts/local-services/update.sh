@@ -1,0 +1,40 @@
+#!/bin/bash
+# `make run`: when the build asks this machine for updates, answer there with an empty
+# text ("no update"), so that the program starts at once. To try an update by hand, write
+# a download address into <build>/local-update-service/morvantil/update.php.
+# Prints the service's PID, or nothing when it started nothing.
+set -u
+program="$1"
+build="$(cd "$(dirname "$program")" && pwd)"
+base="$(sed -n 's/^MORVANTIL_UPDATE_BASE_URL:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)"
+[[ "$base" =~ ^http://127\.0\.0\.1:([0-9]+)/?$ ]] || exit 0
+port="${BASH_REMATCH[1]}"
+
+# Another program on that port would answer in our place.
+if ! /usr/bin/python3 -c 'import socket, sys
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
+    echo "update service: port $port is taken, not started" >&2
+    exit 0
+fi
+
+root="$build/local-update-service"
+mkdir -p "$root/morvantil"
+[ -e "$root/morvantil/update.php" ] || : > "$root/morvantil/update.php"
+/usr/bin/python3 -m http.server "$port" --bind 127.0.0.1 --directory "$root" </dev/null >/dev/null 2>&1 &
+pid=$!
+
+# Ready once it answers.
+for _ in $(seq 50); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+        echo "update service: port $port is taken, not started" >&2
+        exit 0
+    fi
+    if curl -s -o /dev/null "http://127.0.0.1:$port/"; then
+        echo "$pid"
+        exit 0
+    fi
+    sleep 0.1
+done
+echo "$pid"
