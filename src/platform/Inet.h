@@ -34,6 +34,10 @@ public:
     bool StillExecuting();
     // Stops whatever runs and drops the connection, without a word to anyone.
     void Cancel();
+    // The local part of a "PUT " command for a file: the path with '%' and ' '
+    // percent-encoded, so that the part holds no blank and the command splits at the
+    // first blank after it.
+    static QString LocalPart(const QString& localPath);
 
     // --- HTTP: the version check ---
     // Blocks until the transfer has ended; the whole body as QString (type 0) or

@@ -1,4 +1,5 @@
 #include "transfer/Form1.h"
+#include "platform/Inet.h"
 #include "platform/WindowRegistry.h"
 #include "settings/Form3.h"
 #include "settings/SettingsFile.h"
@@ -9,7 +10,10 @@
 Form1::Form1(const ServerAddresses& servers)
     : Form1Layout(servers.requestTimeoutSeconds), servers_(servers)
 {
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    // A window closed during an upload stops the transfer; the run then ends quietly.
+    connect(this, &Window::Unloaded, Inet1, &Inet::Cancel);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 }
 

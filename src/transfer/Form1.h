@@ -23,12 +23,21 @@ public:
 
 protected:
     void Load() override;
+    bool event(QEvent* event) override;
 
 private:
+    // The upload run.
+    void Command1_Click();
+    // path, the platform's separator (always inserted) and the file name.
+    QString LocalFullPath(const QString& name) const;
     void Command2_Click();
     void Command3_Click();
     // Hides this window and brings up the settings window.
     void OpenSettings();
 
     ServerAddresses servers_;
+    // While the upload run is on the stack the window may be unloaded but not destroyed;
+    // its destruction waits for the run to end.
+    bool running_ = false;
+    bool destroyAfterRun_ = false;
 };

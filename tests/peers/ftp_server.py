@@ -1,0 +1,152 @@
+#!/usr/bin/python3
+"""An FTP server on 127.0.0.1 for the tests, the benchmarks and `make run`.
+
+pyftpdlib with the program's fixed account, serving one folder. Prints the port it
+listens on as the first line on stdout. The switches make it misbehave the way real
+servers do, and --log records what it received, one line each:
+  CONNECT / DISCONNECT            a control connection opened or closed
+  CMD <command line>              every command (the password shown as ******)
+  LOGIN <user> / LOGIN-FAILED <user>
+  RECEIVED <name> <bytes>         an upload the server completed
+  INCOMPLETE <name> <bytes>       an upload that ended early
+"""
+import argparse
+import logging
+import os
+import socket
+import struct
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--root", required=True, help="folder the account sees")
+    parser.add_argument("--port", type=int, default=0, help="0: a free port")
+    parser.add_argument("--user", default="lorvenzab")
+    parser.add_argument("--password", default="kqz3817t42")
+    parser.add_argument("--log", help="file that records what the server received")
+    parser.add_argument("--refuse-writes", action="store_true",
+                        help="the account may list and read but not store")
+    parser.add_argument("--throttle", type=int, default=0, metavar="BYTES_PER_SECOND",
+                        help="receive uploads no faster than this")
+    parser.add_argument("--cut-after", type=int, default=0, metavar="BYTES",
+                        help="drop both connections once an upload has brought this much")
+    parser.add_argument("--stall-after", type=int, default=0, metavar="BYTES",
+                        help="stop reading and answering once an upload has brought this much")
+    parser.add_argument("--mute", action="store_true",
+                        help="accept connections and never say a word")
+    parser.add_argument("--stop-with-stdin", action="store_true",
+                        help="exit when stdin closes, so a crashed test leaves no server behind")
+    return parser.parse_args()
+
+
+class Log:
+    def __init__(self, path):
+        self.file = open(path, "a", encoding="utf-8") if path else None
+
+    def __call__(self, line):
+        if self.file:
+            self.file.write(line + "\n")
+            self.file.flush()
+
+
+def reset(sock):
+    """Closes with a reset, as a crashed server or a broken line would."""
+    try:
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    except OSError:
+        pass
+
+
+def make_handlers(options, log):
+    class DataHandler(ThrottledDTPHandler):
+        read_limit = options.throttle
+
+        def __init__(self, sock, cmd_channel):
+            super().__init__(sock, cmd_channel)
+            self.stalled = False
+
+        def handle_read(self):
+            if self.stalled:
+                return
+            super().handle_read()
+            received = self.tot_bytes_received
+            if options.cut_after and received >= options.cut_after:
+                reset(self.socket)
+                reset(self.cmd_channel.socket)
+                self.cmd_channel.close()
+            elif options.stall_after and received >= options.stall_after:
+                # Both connections stay open, and neither is read or answered again.
+                self.stalled = True
+                self.del_channel()
+                self.cmd_channel.del_channel()
+
+        # The IO loop calls this name; the base class binds it to its own handle_read.
+        handle_read_event = handle_read
+
+    class ControlHandler(FTPHandler):
+        dtp_handler = DataHandler
+
+        def handle(self):
+            log("CONNECT")
+            if options.mute:
+                self.del_channel()
+                return
+            super().handle()
+
+        def pre_process_command(self, line, cmd, arg):
+            log("CMD " + ("PASS ******" if cmd == "PASS" else line))
+            super().pre_process_command(line, cmd, arg)
+
+        def on_login(self, username):
+            log("LOGIN " + username)
+
+        def on_login_failed(self, username, password):
+            log("LOGIN-FAILED " + username)
+
+        def on_file_received(self, file):
+            log("RECEIVED %s %d" % (os.path.basename(file), os.path.getsize(file)))
+
+        def on_incomplete_file_received(self, file):
+            size = os.path.getsize(file) if os.path.exists(file) else 0
+            log("INCOMPLETE %s %d" % (os.path.basename(file), size))
+
+        def on_disconnect(self):
+            log("DISCONNECT")
+
+    return ControlHandler
+
+
+def main():
+    options = parse_arguments()
+    logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
+    log = Log(options.log)
+
+    authorizer = DummyAuthorizer()
+    permissions = "elr" if options.refuse_writes else "elradfmw"
+    authorizer.add_user(options.user, options.password, os.path.abspath(options.root),
+                        perm=permissions)
+    handler = make_handlers(options, log)
+    handler.authorizer = authorizer
+    handler.banner = "test server ready."
+    # Refuse a wrong password at once rather than after pyftpdlib's usual pause.
+    handler.auth_failed_timeout = 0
+
+    if options.stop_with_stdin:
+        def stop_at_end_of_input():
+            sys.stdin.buffer.read()
+            os._exit(0)
+        threading.Thread(target=stop_at_end_of_input, daemon=True).start()
+
+    server = FTPServer(("127.0.0.1", options.port), handler)
+    print(server.socket.getsockname()[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()

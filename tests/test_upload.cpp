@@ -1,0 +1,372 @@
+// The "Trasferimento" run, driven through the main window's real buttons against a real
+// FTP server on 127.0.0.1, message boxes answered as an operator would.
+#include "platform/Inet.h"
+#include "platform/WindowRegistry.h"
+#include "settings/Form3.h"
+#include "support/FtpPeer.h"
+#include "support/TestSupport.h"
+#include "transfer/Form1.h"
+#include "transfer/GetShortFileName.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+const QString sendError = QStringLiteral("ERRORE: Impossibile Connettersi. Riprovare fra qualche istante");
+const QString labelStart = QStringLiteral("elaborazione in corso...");
+const QString labelDia = QStringLiteral("Caricamento file DIA in corso...");
+const QString labelCil = QStringLiteral("Caricamento file CIL in corso...");
+const QString labelDiaImp = QStringLiteral("Caricamento file imprese DIA in corso...");
+const QString labelCilImp = QStringLiteral("Caricamento file imprese CIL in corso...");
+const QString labelProf = QStringLiteral("Caricamento file PROFESSIONISTI in corso...");
+const QString labelQuit = QStringLiteral("File caricati. Attendere chiusura collegamento...");
+const QString labelDone = QStringLiteral("Operazione completata");
+
+// The local files with the remote suffix each must arrive under.
+const QList<std::pair<QString, QString>> pairs{
+    {QStringLiteral("DIA.TXT"), QStringLiteral("_DIA.txt")},
+    {QStringLiteral("PERMCOSTR.TXT"), QStringLiteral("_CIL.txt")},
+    {QStringLiteral("DIA_IMPRESE.TXT"), QStringLiteral("_DIAIMP.txt")},
+    {QStringLiteral("CLI_IMPRESE.TXT"), QStringLiteral("_CILIMP.txt")},
+    {QStringLiteral("PROFESSIONISTI.TXT"), QStringLiteral("_PROF.txt")},
+};
+
+QByteArray Content(int file, qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        bytes[i] = char((i * 31 + file * 57 + (i >> 11)) & 0xff);
+    return bytes;
+}
+
+// The five export files in folder, the i-th of sizes[i] bytes.
+void WriteExport(const QString& folder, const QList<qint64>& sizes)
+{
+    QDir().mkpath(folder);
+    for (int i = 0; i < pairs.size(); ++i) {
+        QFile f(QDir(folder).filePath(pairs[i].first));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(Content(i, sizes.value(i, 1000)));
+    }
+}
+
+// What the main window shows when a command of the run ends.
+struct Step {
+    QString label;
+    bool command1, command2, command3;
+};
+
+class UploadFixture {
+public:
+    // Loads the main window with both settings files written, the way a configured
+    // program starts; the export folder lies in the working directory.
+    UploadFixture(const QString& ftpHost, const QString& com, const QString& folder = "export",
+                  int timeout = 10)
+        : path(scratch.file(folder))
+    {
+        scratch.write(QStringLiteral("path.dat"), path.toUtf8() + "\r\n");
+        scratch.write(QStringLiteral("com.dat"), com.toUtf8() + "\r\n");
+        // Nothing answers there: the version check gives up at once and the start goes on.
+        const ServerAddresses servers{ftpHost, QStringLiteral("http://127.0.0.1:1"), timeout};
+        WindowRegistry::Instance().SetFactory<Form1>([servers] { return new Form1(servers); });
+        form = WindowRegistry::Instance().Get<Form1>();
+        form->Show();
+        QObject::connect(form->Inet1, &Inet::CommandEnded, form, [this] {
+            steps.append({form->Label1->text(), form->Command1->isEnabled(),
+                          form->Command2->isEnabled(), form->Command3->isEnabled()});
+        });
+    }
+    ~UploadFixture() { ResetWindows(); }
+
+    QStringList Labels() const
+    {
+        QStringList labels;
+        for (const Step& step : steps)
+            labels << step.label;
+        return labels;
+    }
+
+    void Press() { QTest::mouseClick(form->Command1, Qt::LeftButton); }
+
+    ScratchDir scratch;
+    const QString path;
+    MessageBoxWatcher boxes;
+    QPointer<Form1> form;
+    QList<Step> steps;
+};
+
+bool ButtonsReady(const Form1* form)
+{
+    return form->Command1->isEnabled() && form->Command2->isEnabled() && form->Command3->isEnabled();
+}
+
+}  // namespace
+
+class TestUpload : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetWindows(); }
+    void sendsTheFivePairsOverOneConnection_data();
+    void sendsTheFivePairsOverOneConnection();
+    void missingSettingsOrFilesStopBeforeConnecting();
+    void failuresEndInTheErrorMessage_data();
+    void failuresEndInTheErrorMessage();
+    void fileDeletedAfterThePresenceTestIsSkipped();
+    void closingTheWindowDuringAnUploadEndsQuietly_data();
+    void closingTheWindowDuringAnUploadEndsQuietly();
+    void shortFileName();
+};
+
+void TestUpload::sendsTheFivePairsOverOneConnection_data()
+{
+    QTest::addColumn<QString>("folder");  // below the working directory
+    QTest::addColumn<QString>("com");
+    QTest::addColumn<qint64>("size");
+
+    QTest::newRow("plain") << "export" << "001122" << qint64(70000);
+    // A folder that ends with the separator gives a doubled one, and still works.
+    QTest::newRow("blanks in the folder, separator at its end")
+        << "Dati Brenola/ultima esportazione/" << "001122" << qint64(5000);
+    QTest::newRow("ISTAT code with blanks around it") << "export" << " 042 " << qint64(5000);
+    QTest::newRow("tens of megabytes") << "export" << "017045" << qint64(24 * 1024 * 1024);
+}
+
+void TestUpload::sendsTheFivePairsOverOneConnection()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, com);
+    QFETCH(qint64, size);
+    FtpPeer peer;
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), com, folder);
+    WriteExport(run.path, {size, size + 1, size + 2, size + 3, size + 4});
+    QCOMPARE(run.form->path, run.path);
+    QVERIFY(run.form->isVisible());
+
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 0);
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    QVERIFY(ButtonsReady(run.form));
+    // Every step's text while its command ran, "Trasferimento" and "Impostazioni" disabled
+    // throughout, "chiudi" never.
+    QCOMPARE(run.Labels(), (QStringList{labelStart, labelDia, labelCil, labelDiaImp, labelCilImp,
+                                        labelProf, labelQuit}));
+    for (const Step& step : run.steps)
+        QVERIFY2(!step.command1 && step.command2 && !step.command3, qPrintable(step.label));
+
+    QStringList stored;
+    for (int i = 0; i < pairs.size(); ++i) {
+        const QString remote = com + pairs[i].second;
+        QVERIFY2(peer.Received(remote) == Content(i, size + i), qPrintable(remote));
+        stored << QStringLiteral("CMD STOR ") + remote;
+    }
+    QStringList commands = peer.Log().filter(QRegularExpression(QStringLiteral("^CMD STOR ")));
+    QCOMPARE(commands, stored);
+    QCOMPARE(peer.Count(QStringLiteral("CONNECT")), 1);
+    QCOMPARE(peer.Count(QStringLiteral("LOGIN lorvenzab")), 1);
+    QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 1);
+
+    // A second press goes through it all again, over a new connection.
+    run.steps.clear();
+    run.Press();
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    QCOMPARE(run.steps.size(), 7);
+    QCOMPARE(peer.Count(QStringLiteral("CONNECT")), 2);
+    QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 2);
+    QCOMPARE(run.boxes.seen().size(), 0);
+}
+
+void TestUpload::missingSettingsOrFilesStopBeforeConnecting()
+{
+    FtpPeer peer;
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), QStringLiteral("001122"));
+    const QString path = run.path;
+    WriteExport(path, {});
+
+    // An empty ISTAT code: the settings window, and nothing else happens.
+    run.form->com = QString();
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 1);
+    QCOMPARE(run.boxes.seen()[0].text, QStringLiteral("Impostare il software prima si utilizzarlo"));
+    QCOMPARE(run.boxes.seen()[0].title, QStringLiteral("Morvantil"));
+    QVERIFY(!run.boxes.seen()[0].anyIcon);
+    QVERIFY(!run.form->isVisible());
+    Form3* settings = WindowRegistry::Instance().Loaded<Form3>();
+    QVERIFY(settings && settings->isVisible());
+    QCOMPARE(run.form->Label1->text(), QStringLiteral("pronto"));
+    QVERIFY(ButtonsReady(run.form));
+    settings->Unload();
+
+    // One file missing, then all five: one message each time, naming no file.
+    run.form->com = QStringLiteral("001122");
+    run.form->Show();
+    QFile::remove(QDir(path).filePath(QStringLiteral("PROFESSIONISTI.TXT")));
+    run.Press();
+    QDir(path).removeRecursively();
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 3);
+    for (int i = 1; i < 3; ++i) {
+        QCOMPARE(run.boxes.seen()[i].text,
+                 QStringLiteral("Mancano tutti o alcuni dei file per il trasferimento"));
+        QCOMPARE(run.boxes.seen()[i].title, QStringLiteral("Attenzione!"));
+        QVERIFY(run.boxes.seen()[i].stopIcon);
+    }
+    QVERIFY(run.form->isVisible());
+    QCOMPARE(run.form->Label1->text(), QStringLiteral("pronto"));
+    QVERIFY(ButtonsReady(run.form));
+    QCOMPARE(peer.Count(QStringLiteral("CONNECT")), 0);
+}
+
+void TestUpload::failuresEndInTheErrorMessage_data()
+{
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<bool>("serverUp");
+    QTest::addColumn<QList<qint64>>("sizes");
+    QTest::addColumn<QString>("label");  // the step under way when it failed
+    QTest::addColumn<int>("arrived");    // files the server got whole
+
+    const QList<qint64> small{1000, 1000, 1000, 1000, 1000};
+    QTest::newRow("server not running") << QStringList() << false << small << labelStart << 0;
+    QTest::newRow("login refused") << QStringList{"--password", "changed"} << true << small
+                                   << labelStart << 0;
+    QTest::newRow("upload refused") << QStringList{"--refuse-writes"} << true << small << labelDia
+                                    << 0;
+    QTest::newRow("connection cut during the third file")
+        << QStringList{"--cut-after", "500000"} << true
+        << QList<qint64>{1000, 1000, 4000000, 1000, 1000} << labelDiaImp << 2;
+    QTest::newRow("server stops answering during the fourth file")
+        << QStringList{"--stall-after", "300000"} << true
+        << QList<qint64>{1000, 1000, 1000, 48000000, 1000} << labelCilImp << 3;
+}
+
+void TestUpload::failuresEndInTheErrorMessage()
+{
+    QFETCH(QStringList, switches);
+    QFETCH(bool, serverUp);
+    QFETCH(QList<qint64>, sizes);
+    QFETCH(QString, label);
+    QFETCH(int, arrived);
+    FtpPeer peer(switches);
+    QVERIFY(peer.Started());
+    if (!serverUp)
+        peer.Stop();
+    // A two-second stall limit stands for the usual minute.
+    UploadFixture run(peer.Host(), QStringLiteral("001122"), QStringLiteral("export"), 2);
+    WriteExport(run.path, sizes);
+
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 1);
+    QCOMPARE(run.boxes.seen()[0].text, sendError);
+    QCOMPARE(run.boxes.seen()[0].title, QStringLiteral("Morvantil"));
+    QVERIFY(run.boxes.seen()[0].stopIcon);
+    QCOMPARE(run.form->Label1->text(), label);
+    QVERIFY(ButtonsReady(run.form));
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), arrived);
+    // Nothing after the failed file was sent, and no QUIT.
+    QCOMPARE(peer.Count(QStringLiteral("CMD STOR ")), serverUp && label != labelStart ? arrived + 1 : 0);
+    QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 0);
+}
+
+void TestUpload::fileDeletedAfterThePresenceTestIsSkipped()
+{
+    FtpPeer peer;
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), QStringLiteral("001122"));
+    const QString path = run.path;
+    WriteExport(path, {});
+    // Brenola removes a file while the first one travels.
+    QObject::connect(run.form->Inet1, &Inet::CommandEnded, run.form, [&] {
+        if (run.form->Label1->text() == labelStart)
+            QFile::remove(QDir(path).filePath(QStringLiteral("CLI_IMPRESE.TXT")));
+    });
+
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 0);
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    QCOMPARE(run.Labels(), (QStringList{labelStart, labelDia, labelCil, labelDiaImp, labelProf, labelQuit}));
+    QCOMPARE(peer.Received(QStringLiteral("001122_CILIMP.txt")), QByteArray("<missing>"));
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 4);
+}
+
+void TestUpload::closingTheWindowDuringAnUploadEndsQuietly_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("chiudi") << 0;
+    QTest::newRow("title bar") << 1;
+    // Unloaded, and its deferred destruction comes due while the run still waits.
+    QTest::newRow("destruction due during the wait") << 2;
+}
+
+void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
+{
+    QFETCH(int, how);
+    // Each file takes about forty seconds at this pace; far more than the socket buffers hold.
+    FtpPeer peer({QStringLiteral("--throttle"), QStringLiteral("200000")});
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), QStringLiteral("001122"));
+    WriteExport(run.path, {8000000, 8000000, 8000000, 8000000, 8000000});
+    QSignalSpy programEnds(&WindowRegistry::Instance(), &WindowRegistry::LastWindowUnloaded);
+    // Once logged in, the operator closes the window while the first file travels.
+    bool keptUntilTheRunEnds = true;
+    QObject::connect(run.form->Inet1, &Inet::CommandEnded, run.form, [&] {
+        if (run.form->Label1->text() != labelStart)
+            return;
+        QTimer::singleShot(500, run.form, [&] {
+            if (how == 0) {
+                QTest::mouseClick(run.form->Command2, Qt::LeftButton);
+            } else if (how == 1) {
+                run.form->close();
+            } else {
+                run.form->Unload();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                keptUntilTheRunEnds = !run.form.isNull();
+            }
+        });
+    });
+
+    // Pressed from inside a running event loop, as in the program: only there would
+    // the window's deferred destruction come due while the run still waits.
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop program;
+    QTimer::singleShot(0, &program, [&] {
+        run.Press();
+        program.quit();
+    });
+    program.exec();
+    QVERIFY2(clock.elapsed() < 8000, "the run must end when its window closes");
+    QCOMPARE(run.boxes.seen().size(), 0);
+    QCOMPARE(programEnds.count(), 1);
+    // Destroyed once the run has returned, not under it.
+    QVERIFY(keptUntilTheRunEnds);
+    QTRY_VERIFY(run.form.isNull());
+    QTRY_COMPARE(peer.Count(QStringLiteral("INCOMPLETE ")), 1);
+    QCOMPARE(peer.Count(QStringLiteral("CMD STOR ")), 1);
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 0);
+    QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 0);
+}
+
+void TestUpload::shortFileName()
+{
+    ScratchDir scratch;
+    const QString folder = scratch.file(QStringLiteral("a b%c"));
+    QDir().mkpath(folder);
+    scratch.write(QStringLiteral("a b%c/DIA.TXT"), "x");
+    const QString part = GetShortFileName(folder + QStringLiteral("//DIA.TXT"));
+    QVERIFY(!part.isEmpty());
+    QVERIFY(!part.contains(u' '));
+    QCOMPARE(QFileInfo(QUrl::fromPercentEncoding(part.toUtf8())).canonicalFilePath(),
+             QFileInfo(folder + QStringLiteral("/DIA.TXT")).canonicalFilePath());
+    // Relative to the working directory, the part is still the whole path.
+    QCOMPARE(GetShortFileName(QStringLiteral("a b%c/DIA.TXT")), Inet::LocalPart(folder + "/DIA.TXT"));
+    QCOMPARE(GetShortFileName(folder + QStringLiteral("/MISSING.TXT")), QString());
+    QCOMPARE(GetShortFileName(folder), QString());
+}
+
+QTEST_MAIN(TestUpload)
+#include "test_upload.moc"
