@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
@@ -141,9 +142,9 @@ public:
             ended_ = false;
             busy_ = false;
         }
-        // The worker drops the connection at its next look, within a second. Closed with
-        // a reset rather than an orderly end: in FTP an orderly end of the data connection
-        // means "end of file", and the server would keep a cut file as complete.
+        // The worker wakes at once and drops the connection. Closed with a reset rather
+        // than an orderly end: in FTP an orderly end of the data connection means "end of
+        // file", and the server would keep a cut file as complete.
         const linger abortive{1, 0};
         std::lock_guard lock(cancelMutex_);
         if (multi_)

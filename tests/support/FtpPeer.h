@@ -73,11 +73,9 @@ public:
     {
         if (process_.state() == QProcess::NotRunning)
             return;
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished();
-        }
+        // Its log is written line by line: nothing is lost by not waiting for a clean end.
+        process_.kill();
+        process_.waitForFinished();
     }
 
 private:
