@@ -362,6 +362,9 @@ private:
             curl_easy_cleanup(curl_);
             curl_ = nullptr;
         }
+        // Every socket has been closed; a number left here could name someone else's.
+        std::lock_guard lock(cancelMutex_);
+        sockets_.clear();
     }
 
     static size_t Read(char* buffer, size_t size, size_t count, void* data)
