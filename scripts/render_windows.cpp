@@ -17,8 +17,9 @@ static bool Save(QWidget* window, const QString& file)
 {
     window->show();
     QCoreApplication::processEvents();
-    const QPixmap client = window->grab();
+    QPixmap client = window->grab();
     const qreal ratio = client.devicePixelRatio();
+    client.setDevicePixelRatio(1);  // composed in device pixels
     const int bar = qRound(22 * ratio);
     QImage image(client.width(), client.height() + bar, QImage::Format_RGB32);
     image.fill(QColor(0, 0, 128));
