@@ -36,10 +36,7 @@ sample PROFESSIONISTI.TXT "NUMERO;PROFESSIONISTA;ALBO" \
     "7/2024;Ing. Paolo Neri;Ingegneri 5678"
 
 # Another program on that port would answer in our place.
-if ! /usr/bin/python3 -c 'import socket, sys
-s = socket.socket()
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
+if ! /usr/bin/python3 "$(dirname "$0")/../port-is-free" "$port"; then
     echo "FTP server: port $port is taken, not started" >&2
     exit 0
 fi

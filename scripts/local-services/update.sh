@@ -11,10 +11,7 @@ base="$(sed -n 's/^MORVANTIL_UPDATE_BASE_URL:[A-Z]*=//p' "$build/CMakeCache.txt"
 port="${BASH_REMATCH[1]}"
 
 # Another program on that port would answer in our place.
-if ! /usr/bin/python3 -c 'import socket, sys
-s = socket.socket()
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.bind(("127.0.0.1", int(sys.argv[1])))' "$port" 2>/dev/null; then
+if ! /usr/bin/python3 "$(dirname "$0")/../port-is-free" "$port"; then
     echo "update service: port $port is taken, not started" >&2
     exit 0
 fi
