@@ -61,9 +61,7 @@ int Child(int argc, char* argv[], const QString& kind, const QString& updateUrl)
             form->installEventFilter(&reporter);
             return form;
         });
-        Form1* main = windows.Get<Form1>();
-        if (!main->IsUnloaded() && !main->HiddenDuringLoad())
-            main->Show();
+        windows.Start<Form1>();
     }
     return app.exec();
 }

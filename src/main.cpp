@@ -19,9 +19,7 @@ int main(int argc, char* argv[])
 
     // The main window is the start-up window: loaded, then shown unless its load step
     // sent the operator elsewhere or ended the program.
-    Form1* main = windows.Get<Form1>();
-    if (!main->IsUnloaded() && !main->HiddenDuringLoad())
-        main->Show();
+    windows.Start<Form1>();
     if (windows.LoadedCount() == 0)
         return 0;
     return app.exec();

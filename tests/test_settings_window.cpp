@@ -25,10 +25,7 @@ Form1* Start(const ScratchDir& dir, bool configured)
     WindowRegistry::Instance().SetFactory<Form1>([] {
         return new Form1(ServerAddresses{"127.0.0.1:9", "http://127.0.0.1:9", 5});
     });
-    Form1* main = WindowRegistry::Instance().Get<Form1>();
-    if (!main->HiddenDuringLoad())
-        main->Show();
-    return main;
+    return WindowRegistry::Instance().Start<Form1>();
 }
 
 Form3* Settings() { return WindowRegistry::Instance().Loaded<Form3>(); }

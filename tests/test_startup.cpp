@@ -19,10 +19,7 @@ Form1* StartProgram()
     WindowRegistry::Instance().SetFactory<Form1>([] {
         return new Form1(ServerAddresses{QStringLiteral("127.0.0.1:9"), QStringLiteral("http://127.0.0.1:9"), 5});
     });
-    Form1* main = WindowRegistry::Instance().Get<Form1>();
-    if (!main->IsUnloaded() && !main->HiddenDuringLoad())
-        main->Show();
-    return main;
+    return WindowRegistry::Instance().Start<Form1>();
 }
 
 bool SettingsWindowUp()

@@ -70,10 +70,7 @@ Form1* StartProgram(const QString& base, int stallSeconds = 2)
         main->Inet1->OpenURLTimeout(1);
         return main;
     });
-    Form1* main = WindowRegistry::Instance().Get<Form1>();
-    if (!main->IsUnloaded() && !main->HiddenDuringLoad())
-        main->Show();
-    return main;
+    return WindowRegistry::Instance().Start<Form1>();
 }
 
 QStringList Files()

@@ -27,6 +27,16 @@ public:
         return window;
     }
 
+    // Loads the program's start-up window and shows it, unless its load step sent the
+    // operator to another window or closed it.
+    template <class T> T* Start()
+    {
+        T* window = Get<T>();
+        if (!window->IsUnloaded() && !window->HiddenDuringLoad())
+            window->Show();
+        return window;
+    }
+
     // The window of that kind if it is loaded, without loading it.
     template <class T> T* Loaded() const
     {
