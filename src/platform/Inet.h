@@ -47,9 +47,6 @@ public:
     // downloads are bounded by the request time-out without progress instead.
     void OpenURLTimeout(int seconds) { openUrlTimeoutSeconds_ = seconds; }
 
-    int RequestTimeout() const { return requestTimeoutSeconds_; }
-    int RemotePort() const { return 80; }
-
 signals:
     // Posted to the owner's thread whenever a command ends, well or badly.
     void CommandEnded();
