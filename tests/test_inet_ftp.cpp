@@ -1,12 +1,18 @@
 // The transfer component's FTP commands against a real FTP server on 127.0.0.1.
 #include "platform/Inet.h"
 #include "support/FtpPeer.h"
+#include "support/TestSupport.h"
 #include "transfer/WaitWhileBusy.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -67,6 +73,7 @@ private slots:
     void raisesEachFailureOnce();
     void cancelStopsAtOnceAndTheNextRunStartsAfresh();
     void destroyedDuringAnUploadReturnsPromptly();
+    void localFilesThatBlockFailWithinTheLimit();
 };
 
 void TestInetFtp::uploadsEveryFileOverOneConnection()
@@ -255,6 +262,53 @@ void TestInetFtp::destroyedDuringAnUploadReturnsPromptly()
     }
     QVERIFY2(clock.elapsed() < 5000, "destroying the component must not wait for the upload");
     QTRY_COMPARE(peer.Count(QStringLiteral("INCOMPLETE ")), 1);
+}
+
+void TestInetFtp::localFilesThatBlockFailWithinTheLimit()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no FIFOs or FUSE file systems on Windows");
+#else
+    StallingFolder share(100000, 0);
+    if (!share.Ready())
+        QSKIP(qPrintable(share.Reason()));
+    FtpPeer peer;
+    QVERIFY(peer.Started());
+    QTemporaryDir local;
+    // Swapped in for an export file after its presence test: opening it would wait for a writer.
+    const QString fifo = local.filePath(QStringLiteral("DIA.TXT"));
+    QCOMPARE(mkfifo(qPrintable(fifo), 0644), 0);
+    const QString stalled = QDir(share.Path()).filePath(QStringLiteral("DIA.TXT"));
+
+    std::optional<Inet> inet(std::in_place, nullptr, 2);
+    QElapsedTimer clock;
+    for (const QString& file : {fifo, stalled}) {
+        Connect(*inet, peer.Url());
+        QCOMPARE(Outcome(*inet), QString());
+        clock.start();
+        inet->Execute(QString(), Put(file, QStringLiteral("x.txt")));
+        const QString outcome = Outcome(*inet);
+        QVERIFY2(outcome.contains(QStringLiteral("local file")), qPrintable(outcome));
+        QVERIFY2(clock.elapsed() < 15000, "a local file held the command beyond its limit");
+    }
+    // The component still serves the next run.
+    const QString good = WriteFile(local.path(), QStringLiteral("GOOD.TXT"), Pattern(1000, 7));
+    Connect(*inet, peer.Url());
+    QCOMPARE(Outcome(*inet), QString());
+    inet->Execute(QString(), Put(good, QStringLiteral("good.txt")));
+    QCOMPARE(Outcome(*inet), QString());
+    QCOMPARE(peer.Received(QStringLiteral("good.txt")), Pattern(1000, 7));
+
+    // Destroyed while a read is stuck, it still returns.
+    Connect(*inet, peer.Url());
+    QCOMPARE(Outcome(*inet), QString());
+    inet->Execute(QString(), Put(stalled, QStringLiteral("y.txt")));
+    QTest::qWait(300);
+    clock.start();
+    inet.reset();
+    QVERIFY2(clock.elapsed() < 5000, "destroying the component waited for a stuck read");
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 1);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestInetFtp)

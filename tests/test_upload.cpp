@@ -118,6 +118,8 @@ private slots:
     void fileDeletedAfterThePresenceTestIsSkipped();
     void closingTheWindowDuringAnUploadEndsQuietly_data();
     void closingTheWindowDuringAnUploadEndsQuietly();
+    void keysDuringARunNeverReachChiudi();
+    void stalledExportFolderEndsInTheError();
     void shortFileName();
 };
 
@@ -349,6 +351,75 @@ void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
     QCOMPARE(peer.Count(QStringLiteral("CMD STOR ")), 1);
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 0);
     QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 0);
+}
+
+void TestUpload::keysDuringARunNeverReachChiudi()
+{
+    // The server takes four seconds over the first file, whatever the buffers hold.
+    constexpr qint64 big = 8000000;
+    FtpPeer peer({QStringLiteral("--throttle"), QStringLiteral("2000000")});
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), QStringLiteral("001122"));
+    WriteExport(run.path, {big, 1000, 1000, 1000, 1000});
+    QApplication::setActiveWindow(run.form);
+    QVERIFY(QTest::qWaitForWindowActive(run.form));
+    QCOMPARE(QApplication::focusWidget(), run.form->Command1);
+    // Space, then Enter, then Tab and Space, each where the keyboard lands at that moment.
+    QList<QWidget*> focused;
+    QObject::connect(run.form->Inet1, &Inet::CommandEnded, run.form, [&] {
+        if (run.form->Label1->text() != labelStart)
+            return;
+        QTimer::singleShot(100, run.form, [&] {
+            for (const QList<Qt::Key>& keys : QList<QList<Qt::Key>>{{Qt::Key_Space}, {Qt::Key_Return},
+                                                                  {Qt::Key_Tab, Qt::Key_Space}})
+                for (Qt::Key key : keys) {
+                    QWidget* target = QApplication::focusWidget();
+                    focused << target;
+                    QTest::keyClick(target ? target : run.form.data(), key);
+                }
+        });
+    });
+
+    QTest::keyClick(run.form->Command1, Qt::Key_Space);
+    QVERIFY(run.form);
+    QCOMPARE(run.boxes.seen().size(), 0);
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    QCOMPARE(focused, (QList<QWidget*>{nullptr, nullptr, nullptr, nullptr}));
+    for (int i = 0; i < pairs.size(); ++i)
+        QVERIFY(peer.Received("001122" + pairs[i].second) == Content(i, i ? 1000 : big));
+    QCOMPARE(QApplication::focusWidget(), run.form->Command1);
+    // The mouse still closes it.
+    QTest::mouseClick(run.form->Command2, Qt::LeftButton);
+    QVERIFY(run.form->IsUnloaded());
+}
+
+void TestUpload::stalledExportFolderEndsInTheError()
+{
+    StallingFolder share(100000, 0);
+    if (!share.Ready())
+        QSKIP(qPrintable(share.Reason()));
+    FtpPeer peer;
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), QStringLiteral("001122"), QStringLiteral("export"), 2);
+    run.form->path = share.Path();
+    QSignalSpy programEnds(&WindowRegistry::Instance(), &WindowRegistry::LastWindowUnloaded);
+
+    QElapsedTimer clock;
+    clock.start();
+    run.Press();
+    QVERIFY2(clock.elapsed() < 15000, "a stalled read must fail within the limit");
+    QCOMPARE(run.boxes.seen().size(), 1);
+    QCOMPARE(run.boxes.seen()[0].text, sendError);
+    QCOMPARE(run.form->Label1->text(), labelDia);
+    QVERIFY(ButtonsReady(run.form));
+
+    // The read is still stuck; closing the window still ends the program.
+    clock.restart();
+    QTest::mouseClick(run.form->Command2, Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(run.form.isNull());
+    QCOMPARE(programEnds.count(), 1);
+    QVERIFY2(clock.elapsed() < 5000, "the program's end waited for the stuck read");
 }
 
 void TestUpload::shortFileName()

@@ -2,7 +2,15 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <stdexcept>
+#include <string>
+
+class FtpWorker;
+struct FtpJob;
+class QTimer;
 
 // Every failure of the transfer component: raised from the member call that meets it.
 class InetError : public std::runtime_error {
@@ -43,9 +51,19 @@ public:
     // Blocks until the transfer has ended; the whole body as QString (type 0) or
     // QByteArray (type 1). An HTTP status of 400 or more or a short body raises.
     QVariant OpenURL(const QString& url, int type = 0);
-    // The longest a text request (type 0) may take as a whole, in seconds; byte
-    // downloads are bounded by the request time-out without progress instead.
+    // Blocks like OpenURL type 1, but hands the body to `sink` as it arrives, so that a
+    // large body costs no memory; a sink that returns false stops the transfer, which
+    // then raises. Only a final status of 200 (after redirects) is a download.
+    using Sink = std::function<bool(const char* data, qint64 size)>;
+    void OpenURL(const QString& url, const Sink& sink);
+    // The longest a text request (type 0) may take as a whole, in seconds.
     void OpenURLTimeout(int seconds) { openUrlTimeoutSeconds_ = seconds; }
+    // A byte download fails below bytesPerSecond on average over `seconds`, or when it
+    // takes longer than wholeSeconds in all.
+    void DownloadLimits(int bytesPerSecond, int seconds, int wholeSeconds)
+    {
+        download_ = {bytesPerSecond, seconds, wholeSeconds};
+    }
 
 signals:
     // Posted to the owner's thread whenever a command ends, well or badly.
@@ -54,9 +72,17 @@ signals:
 private:
     int requestTimeoutSeconds_;
     int openUrlTimeoutSeconds_ = 10;
+    // An installer of a few megabytes takes a minute or two on a slow office line; a
+    // service that trickles below a kilobyte a second for half a minute is not sending one.
+    struct { int bytesPerSecond = 1024, seconds = 30, wholeSeconds = 15 * 60; } download_;
+    void Fetch(const QString& url, const Sink& sink, bool download);
     QString url_;
     QString userName_;
     QString password_;
-    class Worker;
-    Worker* worker_ = nullptr;
+    void Start(FtpJob job);
+    void WatchLocalFile();
+    std::shared_ptr<FtpWorker> worker_;
+    QTimer* watchdog_;
+    // A local file that stalled the running command, until the failure is raised.
+    std::optional<std::string> localFileStall_;
 };

@@ -6,7 +6,7 @@
 
 namespace {
 
-// No reply the program asks for comes near this; an endless stream must not eat the memory.
+// No reply kept in memory comes near this; an endless stream must not eat the memory.
 constexpr qint64 MaxBodyBytes = qint64(1) << 30;
 
 // Reads an address as a browser's address bar does: blanks and control characters around
@@ -28,23 +28,28 @@ QString CleanAddress(const QString& url)
     return clean;
 }
 
-size_t Collect(char* data, size_t size, size_t count, void* target)
+size_t Deliver(char* data, size_t size, size_t count, void* target)
 {
-    auto* body = static_cast<QByteArray*>(target);
     const size_t bytes = size * count;
-    if (body->size() + qint64(bytes) > MaxBodyBytes)
-        return 0;  // libcurl ends the transfer with a write error
-    body->append(data, qsizetype(bytes));
-    return bytes;
+    // Anything short of `bytes` makes libcurl end the transfer with a write error.
+    return (*static_cast<const Inet::Sink*>(target))(data, qint64(bytes)) ? bytes : 0;
+}
+
+Inet::Sink Collect(QByteArray& body)
+{
+    return [&body](const char* data, qint64 size) {
+        if (body.size() + size > MaxBodyBytes)
+            return false;
+        body.append(data, size);
+        return true;
+    };
 }
 
 }  // namespace
 
-QVariant Inet::OpenURL(const QString& url, int type)
+// One request, its body handed to `sink` as it arrives.
+void Inet::Fetch(const QString& url, const Sink& sink, bool download)
 {
-    if (type != 0 && type != 1)
-        throw InetError("OpenURL: unknown data type " + std::to_string(type));
-
     // Spaces and other characters an address may not hold are percent-encoded, as a
     // browser sends them; what is already valid passes unchanged.
     const QUrl parsed(CleanAddress(url), QUrl::TolerantMode);
@@ -57,13 +62,11 @@ QVariant Inet::OpenURL(const QString& url, int type)
         throw InetError("OpenURL: libcurl could not start");
     CURL* curl = handle.get();
 
-    QByteArray body;
     char error[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxBodyBytes));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Deliver);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     // This runs beside the upload's worker thread: no signals, no shared handle.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
@@ -74,13 +77,18 @@ QVariant Inet::OpenURL(const QString& url, int type)
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Morvantil");
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    // The caller's thread waits, so every way of waiting is bounded: the connection,
-    // a stall, and for a text request the whole of it.
+    // The caller's thread waits, so every way of waiting is bounded: the connection, a
+    // stall or a trickle, and the whole request.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 5L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(requestTimeoutSeconds_));
-    if (type == 0)
+    if (download) {
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, long(download_.bytesPerSecond));
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(download_.seconds));
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(download_.wholeSeconds));
+    } else {
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(requestTimeoutSeconds_));
         curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(openUrlTimeoutSeconds_));
+    }
 
     const CURLcode result = curl_easy_perform(curl);
     if (result != CURLE_OK)
@@ -89,15 +97,29 @@ QVariant Inet::OpenURL(const QString& url, int type)
 
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 400)
+    if (status >= 400 || (download && status != 200))
         throw InetError("OpenURL " + std::string(address.constData()) + ": HTTP status "
                         + std::to_string(status));
     curl_off_t announced = -1;
+    curl_off_t received = 0;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced >= 0 && body.size() < announced)
+    curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (announced >= 0 && received < announced)
         throw InetError("OpenURL " + std::string(address.constData()) + ": body cut short");
+}
 
+QVariant Inet::OpenURL(const QString& url, int type)
+{
+    if (type != 0 && type != 1)
+        throw InetError("OpenURL: unknown data type " + std::to_string(type));
+    QByteArray body;
+    Fetch(url, Collect(body), type == 1);
     if (type == 1)
         return body;
     return QString::fromLocal8Bit(body);
+}
+
+void Inet::OpenURL(const QString& url, const Sink& sink)
+{
+    Fetch(url, sink, true);
 }

@@ -42,18 +42,24 @@ void Form3::Salva()
 
     const std::pair<QString, QString> files[] = {{QStringLiteral("./path.dat"), cartella},
                                                  {QStringLiteral("./com.dat"), codice}};
+    bool firstWritten = false;
     for (const auto& [name, value] : files) {
         if (!WriteSettingsLine(name, value)) {
             // The window stays open with what was typed, so "Salva" can be tried again
-            // once the cause is gone; stopping at the first failure leaves the files as
-            // a consistent pair whenever path.dat is the one that fails.
+            // once the cause is gone. Writing stops at the first failure, and the message
+            // says which file, if any, was saved before it.
+            const QString saved =
+                firstWritten ? QStringLiteral("Il file %1 è stato salvato, il file %2 no")
+                                   .arg(files[0].first.mid(2), name.mid(2))
+                             : QStringLiteral("Le impostazioni non sono state salvate");
             MsgBox(QStringLiteral("Impossibile scrivere il file %1 nella cartella\n%2\n\n"
-                                  "Le impostazioni non sono state salvate: verificare i permessi "
-                                  "e lo spazio libero, poi premere di nuovo \"Salva\".")
-                       .arg(name.mid(2), QDir::toNativeSeparators(QDir::currentPath())),
+                                  "%3: verificare i permessi e lo spazio libero, poi premere "
+                                  "di nuovo \"Salva\".")
+                       .arg(name.mid(2), QDir::toNativeSeparators(QDir::currentPath()), saved),
                    MbOkStop, QStringLiteral("Attenzione!"));
             return;
         }
+        firstWritten = true;
     }
 
     main->Show();

@@ -24,13 +24,13 @@ QString ReadSettingsLine(const QString& fileName)
 
 bool WriteSettingsLine(const QString& fileName, const QString& value)
 {
+    // Unbuffered: a buffered write only fills memory, and a flush that fails on a full
+    // disk is not reported by commit(), which would then put an empty file in place.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray bytes = value.toLocal8Bit() + "\r\n";
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
+    if (file.write(bytes) != bytes.size())
+        return false;  // the temporary file goes with `file`; the old one stays whole
     return file.commit();
 }

@@ -28,6 +28,8 @@ protected:
 private:
     // The upload run.
     void Command1_Click();
+    // The end of a run: buttons enabled, the focus back on "Trasferimento".
+    void ButtonsBack();
     // path, the platform's separator (always inserted) and the file name.
     QString LocalFullPath(const QString& name) const;
     void Command2_Click();

@@ -83,6 +83,13 @@ void Form1::Command1_Click()
         return;
     }
 
+    // Disabling the focused button would pass the focus along the tab order to "chiudi",
+    // where the operator's next Space or Enter would end the program mid-upload. During
+    // the run no button holds the focus or can take it from the keyboard; a mouse click
+    // on "chiudi" still closes.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    Command2->setFocusPolicy(Qt::NoFocus);
     Command1->setEnabled(false);
     Command3->setEnabled(false);
     Label1->setText(QStringLiteral("elaborazione in corso..."));
@@ -118,14 +125,20 @@ void Form1::Command1_Click()
             return;
 
         Label1->setText(QStringLiteral("Operazione completata"));
-        Command1->setEnabled(true);
-        Command3->setEnabled(true);
+        ButtonsBack();
     } catch (const InetError&) {
         if (IsUnloaded())
             return;
         MsgBox(QStringLiteral("ERRORE: Impossibile Connettersi. Riprovare fra qualche istante"),
                MbOkStop);
-        Command1->setEnabled(true);
-        Command3->setEnabled(true);
+        ButtonsBack();
     }
+}
+
+void Form1::ButtonsBack()
+{
+    Command1->setEnabled(true);
+    Command3->setEnabled(true);
+    Command2->setFocusPolicy(Qt::StrongFocus);
+    Command1->setFocus();
 }

@@ -40,16 +40,11 @@ void Install(Form1* main, Form4* progress, const QString& address)
     progress->Label1->setText(QStringLiteral("Nuova versione disponibile. Scaricamento in corso..."));
     PaintNow();
 
-    QByteArray bytes;
     try {
-        bytes = main->Inet1->OpenURL(address, 1).toByteArray();
+        DownloadInstaller(*main->Inet1, address, InstallerFile);
     } catch (const InetError&) {
         // The service's fault, not the operator's: the next start tries again.
         return;
-    }
-
-    try {
-        SaveInstaller(InstallerFile, bytes);
     } catch (const InstallerError& error) {
         progress->Unload();
         TellOperator(QStringLiteral("Impossibile scrivere il file %1 nella cartella %2.")

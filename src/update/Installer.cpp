@@ -1,4 +1,6 @@
 #include "update/Installer.h"
+#include "platform/Inet.h"
+#include "update/UpdateRules.h"
 
 #include <QDir>
 #include <QProcess>
@@ -8,13 +10,29 @@
 #include "platform/win32/Win32Api.h"
 #endif
 
-void SaveInstaller(const QString& name, const QByteArray& bytes)
+void DownloadInstaller(Inet& inet, const QString& address, const QString& name)
 {
+    // Unbuffered: every write's failure is seen where it happens; a buffered one would
+    // only surface in a flush that commit() does not report.
     QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw InstallerError(file.errorString().toStdString());
-    if (file.write(bytes) != bytes.size())
-        throw InstallerError(file.errorString().toStdString());
+    QByteArray head;
+    bool writeFailed = false;
+    try {
+        inet.OpenURL(address, [&](const char* data, qint64 size) {
+            if (head.size() < ProgramHeadBytes)
+                head.append(data, std::min(size, ProgramHeadBytes - head.size()));
+            writeFailed = file.write(data, size) != size;
+            return !writeFailed;
+        });
+    } catch (const InetError&) {
+        if (writeFailed)
+            throw InstallerError(file.errorString().toStdString());
+        throw;
+    }
+    if (!IsProgramForThisPlatform(head))
+        throw InetError("the download is not a program for this system");
 #ifndef Q_OS_WIN
     using P = QFileDevice::Permission;
     if (!file.setPermissions(P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadGroup | P::ExeGroup

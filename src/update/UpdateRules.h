@@ -11,3 +11,11 @@ QString UpdateQueryAddress(const QString& baseUrl);
 // True when the service's answer names a new version's file: its first four characters
 // are exactly "http". Nothing is trimmed or folded: " http..." or "HTTP..." is no update.
 bool IsDownloadAddress(const QString& answer);
+
+// The first bytes of a download that IsProgramForThisPlatform needs to see.
+constexpr qsizetype ProgramHeadBytes = 64 * 1024;
+
+// True when a download that begins with `head` is a program this system can start: on
+// Windows a PE file ("MZ", and "PE\0\0" where its header says), elsewhere an ELF file or a
+// script ("#!"). An empty answer or a web server's error page is none of these.
+bool IsProgramForThisPlatform(const QByteArray& head);

@@ -9,6 +9,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#endif
+
 ScratchDir::ScratchDir() : previous_(QDir::currentPath())
 {
     QDir::setCurrent(dir_.path());
@@ -85,4 +91,86 @@ int RunProgram(const QString& program, const QStringList& arguments, QByteArray*
     if (out)
         *out = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+struct StallingFolder::Process {
+    QProcess process;
+};
+
+StallingFolder::StallingFolder(qint64 size, qint64 stallAfter)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(size);
+    Q_UNUSED(stallAfter);
+    reason_ = QStringLiteral("no FUSE file system on Windows");
+#else
+    process_ = new Process;
+    process_->process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process_->process.start(QStringLiteral(MORVANTIL_PYTHON),
+                            {QStringLiteral(MORVANTIL_PEERS_DIR "/stall_fs.py"), dir_.path(),
+                             QStringLiteral("--size"), QString::number(size),
+                             QStringLiteral("--stall-after"), QString::number(stallAfter)});
+    QDeadlineTimer mounted(10000);
+    while (!QFileInfo::exists(dir_.filePath(QStringLiteral("DIA.TXT"))) && !mounted.hasExpired()
+           && process_->process.state() != QProcess::NotRunning)
+        QThread::msleep(20);
+    if (!QFileInfo::exists(dir_.filePath(QStringLiteral("DIA.TXT"))))
+        reason_ = QStringLiteral("cannot mount a FUSE file system here (root, /dev/fuse and "
+                                 "python3-fusepy are needed)");
+#endif
+}
+
+StallingFolder::~StallingFolder()
+{
+    if (!process_)
+        return;
+    process_->process.kill();
+    process_->process.waitForFinished();
+#ifndef Q_OS_WIN
+    umount2(qPrintable(dir_.path()), MNT_DETACH);
+#endif
+    delete process_;
+}
+
+FullDisk::FullDisk() : previous_(QDir::currentPath())
+{
+#ifndef Q_OS_WIN
+    mounted_ = mount("tmpfs", qPrintable(dir_.path()), "tmpfs", 0, "size=1m") == 0;
+#endif
+    QDir::setCurrent(dir_.path());
+}
+
+FullDisk::~FullDisk()
+{
+    QDir::setCurrent(previous_);
+#ifndef Q_OS_WIN
+    if (limited_) {
+        const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    if (mounted_)
+        umount2(qPrintable(dir_.path()), MNT_DETACH);
+#endif
+}
+
+void FullDisk::Fill(qint64 leaveBytes)
+{
+#ifndef Q_OS_WIN
+    if (!mounted_) {
+        // Writes past the limit fail with EFBIG instead of ENOSPC: the same failed write.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(leaveBytes), RLIM_INFINITY};
+        limited_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        QVERIFY2(limited_, "no tmpfs and no file size limit");
+        return;
+    }
+    QFile filler(dir_.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray page(4096, 'f');
+    while (filler.write(page) == page.size()) {
+    }
+    QVERIFY(filler.resize(filler.size() - (leaveBytes + 4095) / 4096 * 4096));
+#else
+    Q_UNUSED(leaveBytes);
+#endif
 }

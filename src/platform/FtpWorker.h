@@ -1,0 +1,100 @@
+#pragma once
+// The transfer component's FTP half runs its libcurl handle on a thread of its own: the
+// user-interface thread only hands over commands and hears of their end.
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+
+#include <curl/curl.h>
+
+class Inet;
+
+// One command as the worker carries it out.
+struct FtpJob {
+    enum Kind { Connect, Put, Quit } kind = Connect;
+    std::string url;       // Connect: the server's root; Put: the remote file
+    std::string userName;
+    std::string password;
+    QString local;         // Put: the file to send
+    unsigned generation = 0;
+};
+
+class FtpWorker : public std::enable_shared_from_this<FtpWorker> {
+public:
+    // The thread holds the worker too: one left behind (Retire) lives until it ends.
+    static std::shared_ptr<FtpWorker> Create(Inet* owner, long timeoutSeconds);
+    // Stops whatever runs and lets the thread go: it is waited for up to waitMs, and left
+    // to end on its own after that (a read of a stalled local file may never return).
+    // Nothing reaches the owner afterwards.
+    static void Retire(std::shared_ptr<FtpWorker> worker, int waitMs);
+    ~FtpWorker();
+
+    // Raises the failure of the command that ended last, if nobody heard of it yet.
+    void Start(FtpJob job);
+    // Busy flag; once the command has ended, its failure is raised here, once.
+    bool StillExecuting();
+    // On the owner's thread: a command the worker has finished ends here, and only here,
+    // so that the owner's CommandEnded always comes before the busy flag falls.
+    void Deliver();
+    void Cancel();
+    // The busy flag alone, raising nothing.
+    bool Busy();
+    // How long the local file has kept the worker waiting in an open or a read, in ms.
+    qint64 LocalFileWaitMs() const;
+
+private:
+    FtpWorker(Inet* owner, long timeoutSeconds);
+    void Run();
+    bool IsCancelled() const { return running_ != generation_.load(); }
+    void Perform(const FtpJob& job);
+    void Put(const FtpJob& job);
+    CURLcode Transfer();
+    void Prepare(const FtpJob& job);
+    void Check(CURLcode result);
+    void Abandon();
+    void Drop();
+
+    static size_t Read(char* buffer, size_t size, size_t count, void* data);
+    static int Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+    static curl_socket_t OpenSocket(void* data, curlsocktype, curl_sockaddr* address);
+    static int CloseSocketCallback(void* data, curl_socket_t socket);
+
+    const long timeoutSeconds_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    // Null once retired; guarded by mutex_, so no post can race the owner's end.
+    Inet* owner_;
+    std::optional<FtpJob> next_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    bool finished_ = false;
+    // Finished by the worker, not yet seen by the owner's thread.
+    bool ended_ = false;
+    std::optional<std::string> result_;
+    // The failure of the command that has ended, until it is raised.
+    std::optional<std::string> error_;
+    // Raised by Cancel; a command whose number is no longer current stops.
+    std::atomic<unsigned> generation_{0};
+    // When the pending open or read of the local file began (steady ms), 0 when none is.
+    std::atomic<qint64> localFileSince_{0};
+
+    // The worker thread's own.
+    unsigned running_ = 0;
+    CURL* curl_ = nullptr;
+    char errorText_[CURL_ERROR_SIZE] = {};
+
+    // What Cancel reaches from the owner's thread.
+    std::mutex cancelMutex_;
+    CURLM* multi_ = nullptr;
+    std::set<curl_socket_t> sockets_;
+
+    std::thread thread_;
+};
