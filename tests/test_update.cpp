@@ -62,12 +62,14 @@ struct Operator : QObject {
 };
 
 // Starts the program as main() does. `stallSeconds`: the transfers' limit without progress;
-// the query as a whole gets one second.
+// the query as a whole gets one second, a download a kilobyte a second over one second and
+// three seconds in all.
 Form1* StartProgram(const QString& base, int stallSeconds = 2)
 {
     WindowRegistry::Instance().SetFactory<Form1>([=] {
         auto* main = new Form1(ServerAddresses{QStringLiteral("127.0.0.1:9"), base, stallSeconds});
         main->Inet1->OpenURLTimeout(1);
+        main->Inet1->DownloadLimits(1024, 1, 3);
         return main;
     });
     return WindowRegistry::Instance().Start<Form1>();
@@ -203,18 +205,42 @@ void TestUpdate::updateFails_data()
     QTest::addColumn<QByteArray>("left");  // update.exe afterwards; empty: a folder in the way
     const QString address = peer_.url("/new.exe");
     const QByteArray big = MarkerInstaller + QByteArray(100000, '#');
-    const QByteArray lastYear = "the installer of last year";
-    const QByteArray windowsProgram("MZ\x90\x00\x03 not a program for this system", 36);
+    const QByteArray lastYear = "#!/bin/sh\n# the installer of last year\n";
+    // Passes for a program but cannot be started.
+#ifdef Q_OS_WIN
+    QByteArray unstartable(0x200, '\0');
+    unstartable.replace(0, 2, "MZ");
+    unstartable[0x3C] = 0x40;
+    unstartable.replace(0x40, 4, QByteArray("PE\0\0", 4));
+#else
+    const QByteArray unstartable = "#!/nonexistent/interpreter\n";
+#endif
     QTest::newRow("404") << address << 404 << "normal" << big << "" << lastYear;
     QTest::newRow("500") << address << 500 << "normal" << big << "" << lastYear;
     QTest::newRow("cut short") << address << 200 << "cut" << big << "" << lastYear;
     QTest::newRow("stalls") << address << 200 << "hang" << big << "" << lastYear;
+    QTest::newRow("trickles a few bytes a second") << address << 200 << "trickle:20" << big << "" << lastYear;
+    QTest::newRow("slower than the whole bound") << address << 200 << "trickle:8000" << big << "" << lastYear;
     QTest::newRow("just the four letters") << "http" << 200 << "normal" << big << "" << lastYear;
     QTest::newRow("not a web address") << "httpx://127.0.0.1/x" << 200 << "normal" << big << "" << lastYear;
+    // Answers that are not a program never become update.exe.
+    QTest::newRow("200, empty") << address << 200 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("204") << address << 204 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("302 without a Location") << address << 302 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("error page served with 200")
+        << address << 200 << "normal" << QByteArray("<html><body>Errore 500</body></html>") << "" << lastYear;
+    QTest::newRow("a program for another system")
+        << address << 200 << "normal"
+#ifdef Q_OS_WIN
+        << QByteArray("\x7F" "ELF\x02\x01\x01")
+#else
+        << QByteArray("MZ\x90\x00\x03 a Windows program", 24)
+#endif
+        << "" << lastYear;
     QTest::newRow("cannot be written") << address << 200 << "normal" << big
                                        << "Impossibile scrivere il file update.exe" << QByteArray();
-    QTest::newRow("cannot be started") << address << 200 << "normal" << windowsProgram
-                                       << "Impossibile avviare update.exe" << windowsProgram;
+    QTest::newRow("cannot be started") << address << 200 << "normal" << unstartable
+                                       << "Impossibile avviare update.exe" << unstartable;
 }
 
 void TestUpdate::updateFails()
@@ -236,7 +262,10 @@ void TestUpdate::updateFails()
     peer_.route("/new.exe", served, status, mode);
     Operator op;
 
+    QElapsedTimer clock;
+    clock.start();
     Form1* main = StartProgram(peer_.url());
+    QVERIFY2(clock.elapsed() < 10000, "the download held up the start beyond its bounds");
     StartedNormally(main);
     if (QTest::currentTestFailed())
         return;

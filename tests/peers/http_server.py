@@ -2,10 +2,11 @@
 """The update service for the tests: 127.0.0.1, a free port printed first on stdout.
 Steered through stdin, one JSON object per line, each answered with one line:
   {"cmd": "route", "path": "/x?y", "status": 200, "body": "<base64>", "mode": "normal"}
-      -> "ok"; mode "cut" sends half the announced body and closes, "hang" never answers
+      -> "ok"; mode "cut" sends half the announced body and closes, "hang" never answers,
+      "trickle:N" sends the body at N bytes a second
   {"cmd": "log"} -> JSON list of "GET <target>" received so far;  {"cmd": "clear"} -> "ok"
 Unrouted targets get 404. The end of stdin ends the server."""
-import base64, http.server, json, socket, sys, threading
+import base64, http.server, json, socket, sys, threading, time
 
 routes, log, stopping = {}, [], threading.Event()
 
@@ -26,6 +27,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
             self.connection.shutdown(socket.SHUT_RDWR)
+        elif route["mode"].startswith("trickle:"):
+            step = max(1, int(route["mode"][8:]) // 10)
+            for start in range(0, len(body), step):
+                if stopping.wait(0.1):
+                    return
+                self.wfile.write(body[start:start + step])
+                self.wfile.flush()
         else:
             self.wfile.write(body)
 
