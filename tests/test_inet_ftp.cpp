@@ -152,23 +152,23 @@ void TestInetFtp::raisesEachFailureOnce_data()
     QTest::addColumn<QString>("pass");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<bool>("failsAtLogin");
-    QTest::addColumn<QString>("why");  // in libcurl's words
+    QTest::addColumn<QString>("why");  // the cause, in the log's words
 
     const qint64 MB = 1024 * 1024;
     QTest::newRow("server not running") << QStringList() << false << password << MB << true
-                                        << "connect";
+                                        << "^failed: server non raggiungibile$";
     QTest::newRow("login refused") << QStringList() << true << QStringLiteral("wrong") << MB << true
-                                   << "530";
+                                   << "^failed: accesso rifiutato dal server \\(530 .+\\)$";
     QTest::newRow("server never greets") << QStringList{"--mute"} << true << password << MB << true
-                                         << "Timeout";
+                                         << "nessuna risposta per 2 s";
     QTest::newRow("upload refused") << QStringList{"--refuse-writes"} << true << password << MB
-                                    << false << "550";
+                                    << false << "^failed: file rifiutato dal server \\(550 .+\\)$";
     QTest::newRow("connection cut") << QStringList{"--cut-after", "1000000"} << true << password
-                                    << 8 * MB << false << "Send failure|Recv failure|reset|partial";
+                                    << 8 * MB << false << "collegamento interrotto";
     QTest::newRow("server stops answering") << QStringList{"--stall-after", "300000"} << true
-                                            << password << 64 * MB << false << "too slow";
+                                            << password << 64 * MB << false << "nessuna risposta per 2 s";
     QTest::newRow("local file missing") << QStringList() << true << password << qint64(-1) << false
-                                        << "local file";
+                                        << "file locale";
 }
 
 void TestInetFtp::raisesEachFailureOnce()
@@ -288,7 +288,7 @@ void TestInetFtp::localFilesThatBlockFailWithinTheLimit()
         clock.start();
         inet->Execute(QString(), Put(file, QStringLiteral("x.txt")));
         const QString outcome = Outcome(*inet);
-        QVERIFY2(outcome.contains(QStringLiteral("local file")), qPrintable(outcome));
+        QVERIFY2(outcome.contains(QStringLiteral("file locale")), qPrintable(outcome));
         QVERIFY2(clock.elapsed() < 15000, "a local file held the command beyond its limit");
     }
     // The component still serves the next run.

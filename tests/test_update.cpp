@@ -75,9 +75,12 @@ Form1* StartProgram(const QString& base, int stallSeconds = 2)
     return WindowRegistry::Instance().Start<Form1>();
 }
 
+// What the program left in the working directory, but for its log.
 QStringList Files()
 {
-    return QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    QStringList files = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    files.removeOne(QStringLiteral("morvantil.log"));
+    return files;
 }
 
 }  // namespace

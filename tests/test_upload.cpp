@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 #include "transfer/Form1.h"
 #include "transfer/GetShortFileName.h"
+#include "transfer/TransferLog.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -92,6 +93,15 @@ public:
 
     void Press() { QTest::mouseClick(form->Command1, Qt::LeftButton); }
 
+    // morvantil.log's events, without their date and time.
+    QStringList Log() const
+    {
+        QStringList events;
+        for (const QString& line : QString::fromUtf8(scratch.read(QStringLiteral("morvantil.log"))).split(u'\n', Qt::SkipEmptyParts))
+            events << line.mid(21);
+        return events;
+    }
+
     ScratchDir scratch;
     const QString path;
     MessageBoxWatcher boxes;
@@ -118,6 +128,7 @@ private slots:
     void fileDeletedAfterThePresenceTestIsSkipped();
     void closingTheWindowDuringAnUploadEndsQuietly_data();
     void closingTheWindowDuringAnUploadEndsQuietly();
+    void theLogIsBoundedAndNeverInTheWay();
     void keysDuringARunNeverReachChiudi();
     void stalledExportFolderEndsInTheError();
     void shortFileName();
@@ -166,8 +177,20 @@ void TestUpload::sendsTheFivePairsOverOneConnection()
         QVERIFY2(peer.Received(remote) == Content(i, size + i), qPrintable(remote));
         stored << QStringLiteral("CMD STOR ") + remote;
     }
-    QStringList commands = peer.Log().filter(QRegularExpression(QStringLiteral("^CMD STOR ")));
-    QCOMPARE(commands, stored);
+    QStringList commands = peer.Log().filter(QRegularExpression(QStringLiteral("^CMD (STOR|SIZE) ")));
+    QStringList storedAndChecked;
+    for (const QString& stor : stored)
+        storedAndChecked << stor << QString(stor).replace(QStringLiteral("STOR"), QStringLiteral("SIZE"));
+    QCOMPARE(commands, storedAndChecked);
+    QStringList events{QStringLiteral("Trasferimento avviato: codice ISTAT \"%1\", cartella \"%2\", server %3")
+                           .arg(com, run.path, peer.Host())};
+    for (int i = 0; i < pairs.size(); ++i)
+        events << QStringLiteral("%1 (%2 byte) -> %3: inviato e verificato")
+                      .arg(pairs[i].first).arg(size + i).arg(com + pairs[i].second);
+    // After the version check's line: nothing answers at the fixture's update address.
+    QCOMPARE(run.Log().value(0), QStringLiteral("Controllo aggiornamenti: nessuna risposta dal servizio: "
+                                               "server non raggiungibile, http://127.0.0.1:1/morvantil/update.php?v=1.3"));
+    QCOMPARE(run.Log().mid(1), events << labelDone);
     QCOMPARE(peer.Count(QStringLiteral("CONNECT")), 1);
     QCOMPARE(peer.Count(QStringLiteral("LOGIN lorvenzab")), 1);
     QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 1);
@@ -231,19 +254,31 @@ void TestUpload::failuresEndInTheErrorMessage_data()
     QTest::addColumn<QList<qint64>>("sizes");
     QTest::addColumn<QString>("label");  // the step under way when it failed
     QTest::addColumn<int>("arrived");    // files the server got whole
+    QTest::addColumn<QString>("cause");  // the log's last line, after the message
 
     const QList<qint64> small{1000, 1000, 1000, 1000, 1000};
-    QTest::newRow("server not running") << QStringList() << false << small << labelStart << 0;
+    const QString connecting = QStringLiteral("collegamento al server 127\\.0\\.0\\.1:\\d+: ");
+    QTest::newRow("server not running") << QStringList() << false << small << labelStart << 0
+                                        << connecting + "server non raggiungibile";
     QTest::newRow("login refused") << QStringList{"--password", "changed"} << true << small
-                                   << labelStart << 0;
+                                   << labelStart << 0
+                                   << connecting + "accesso rifiutato dal server \\(530 .+\\)";
     QTest::newRow("upload refused") << QStringList{"--refuse-writes"} << true << small << labelDia
-                                    << 0;
+                                    << 0 << "invio di DIA.TXT come 001122_DIA.txt: file rifiutato dal "
+                                            "server \\(550 .+\\)";
     QTest::newRow("connection cut during the third file")
         << QStringList{"--cut-after", "500000"} << true
-        << QList<qint64>{1000, 1000, 4000000, 1000, 1000} << labelDiaImp << 2;
+        << QList<qint64>{1000, 1000, 4000000, 1000, 1000} << labelDiaImp << 2
+        << "invio di DIA_IMPRESE.TXT come 001122_DIAIMP.txt: collegamento interrotto durante l'invio";
     QTest::newRow("server stops answering during the fourth file")
         << QStringList{"--stall-after", "300000"} << true
-        << QList<qint64>{1000, 1000, 1000, 48000000, 1000} << labelCilImp << 3;
+        << QList<qint64>{1000, 1000, 1000, 48000000, 1000} << labelCilImp << 3
+        << "invio di CLI_IMPRESE.TXT come 001122_CILIMP.txt: nessuna risposta per 2 s";
+    // It acknowledges the file, yet keeps two bytes less: the arrival check sees it.
+    QTest::newRow("server keeps fewer bytes than it got")
+        << QStringList{"--truncate", "2"} << true << small << labelDia << 1
+        << "invio di DIA.TXT come 001122_DIA.txt: dimensione sul server diversa: 1000 byte "
+           "inviati, 998 ricevuti";
 }
 
 void TestUpload::failuresEndInTheErrorMessage()
@@ -253,6 +288,7 @@ void TestUpload::failuresEndInTheErrorMessage()
     QFETCH(QList<qint64>, sizes);
     QFETCH(QString, label);
     QFETCH(int, arrived);
+    QFETCH(QString, cause);
     FtpPeer peer(switches);
     QVERIFY(peer.Started());
     if (!serverUp)
@@ -270,8 +306,17 @@ void TestUpload::failuresEndInTheErrorMessage()
     QVERIFY(ButtonsReady(run.form));
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), arrived);
     // Nothing after the failed file was sent, and no QUIT.
-    QCOMPARE(peer.Count(QStringLiteral("CMD STOR ")), serverUp && label != labelStart ? arrived + 1 : 0);
+    const QStringList fileLabels{labelDia, labelCil, labelDiaImp, labelCilImp, labelProf};
+    QCOMPARE(peer.Count(QStringLiteral("CMD STOR ")), serverUp ? fileLabels.indexOf(label) + 1 : 0);
     QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 0);
+
+    // The log names the step and the cause; a file under way is marked as not sent.
+    const QStringList log = run.Log();
+    QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(sendError) + " - causa: " + cause + "$")
+                 .match(log.last()).hasMatch(), qPrintable(log.last()));
+    if (label != labelStart)
+        QVERIFY2(log.at(log.size() - 2).contains(": non inviato: "), qPrintable(log.join(u'\n')));
+    QVERIFY(!run.scratch.read(QStringLiteral("morvantil.log")).contains("kqz3817t42"));
 }
 
 void TestUpload::fileDeletedAfterThePresenceTestIsSkipped()
@@ -351,6 +396,46 @@ void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
     QCOMPARE(peer.Count(QStringLiteral("CMD STOR ")), 1);
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 0);
     QCOMPARE(peer.Count(QStringLiteral("CMD QUIT")), 0);
+    QCOMPARE(run.Log().last(), QStringLiteral("Trasferimento annullato durante: invio di DIA.TXT come 001122_DIA.txt"));
+}
+
+void TestUpload::theLogIsBoundedAndNeverInTheWay()
+{
+    // A server that does not know SIZE: the files still count as sent.
+    FtpPeer peer({QStringLiteral("--no-size")});
+    QVERIFY(peer.Started());
+    UploadFixture run(peer.Host(), QStringLiteral("001122"));
+    WriteExport(run.path, {});
+    const QString start = QStringLiteral("Trasferimento avviato: ");
+
+    // A log past its limit loses its oldest lines, whole, at the next run.
+    QByteArray old;
+    for (int i = 0; old.size() < 3 * TransferLog::MaxBytes / 2; ++i)
+        old += QStringLiteral("2026-01-01 00:00:00  riga vecchia %1\n").arg(i).toUtf8();
+    run.scratch.write(QStringLiteral("morvantil.log"), old);
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 0);
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    const QByteArray trimmed = run.scratch.read(QStringLiteral("morvantil.log"));
+    QVERIFY(trimmed.size() <= TransferLog::MaxBytes);
+    QVERIFY(trimmed.startsWith("2026-01-01 00:00:00  riga vecchia "));
+    QVERIFY(trimmed.contains(old.right(old.size() - old.lastIndexOf('\n', old.size() - 2) - 1)));
+    QStringList log = run.Log();
+    log = log.mid(log.indexOf(QRegularExpression(start + ".*")));
+    QCOMPARE(log.size(), 7);
+    QCOMPARE(log.filter(QStringLiteral(": inviato, verifica non disponibile (il server non conosce il comando SIZE)")).size(), 5);
+    QCOMPARE(log.last(), labelDone);
+    QCOMPARE(peer.Count(QStringLiteral("CMD SIZE ")), 5);
+
+    // A log that cannot be written changes nothing the operator sees.
+    QFile::remove(run.scratch.file(QStringLiteral("morvantil.log")));
+    QVERIFY(QDir(run.scratch.path()).mkdir(QStringLiteral("morvantil.log")));
+    run.steps.clear();
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 0);
+    QCOMPARE(run.Labels(), (QStringList{labelStart, labelDia, labelCil, labelDiaImp, labelCilImp, labelProf, labelQuit}));
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 10);
 }
 
 void TestUpload::keysDuringARunNeverReachChiudi()

@@ -1,4 +1,5 @@
 #include "platform/FtpWorker.h"
+#include "platform/CurlCause.h"
 #include "platform/Inet.h"
 #include "platform/LocalFile.h"
 
@@ -6,6 +7,7 @@
 #include <QMetaObject>
 
 #include <chrono>
+#include <cstdlib>
 #include <utility>
 
 #ifdef Q_OS_WIN
@@ -134,6 +136,7 @@ void FtpWorker::Deliver()
         ended_ = false;
         busy_ = false;
         error_ = std::exchange(result_, std::nullopt);
+        delivered_ = arrival_;
         owner = owner_;
     }
     emit owner->CommandEnded();
@@ -165,6 +168,12 @@ void FtpWorker::Cancel()
     }
 }
 
+FtpArrival FtpWorker::LastArrival()
+{
+    std::lock_guard lock(mutex_);
+    return delivered_;
+}
+
 bool FtpWorker::Busy()
 {
     std::lock_guard lock(mutex_);
@@ -190,6 +199,7 @@ void FtpWorker::Run()
         lock.unlock();
 
         std::optional<std::string> failure;
+        arrival_ = {};
         try {
             Perform(job);
         } catch (const InetError& e) {
@@ -256,7 +266,7 @@ void FtpWorker::Put(const FtpJob& job)
         // A stalled network share can hold the open as long as a read.
         LocalFileWait wait(localFileSince_);
         if (!OpenRegularFile(file, job.local))
-            throw InetError("cannot read the local file \"" + job.local.toStdString() + "\"");
+            throw InetError("file locale illeggibile o non regolare: " + job.local.toStdString());
     }
     Upload upload{&file, &localFileSince_};
     Prepare(job);
@@ -264,10 +274,41 @@ void FtpWorker::Put(const FtpJob& job)
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl_, CURLOPT_READDATA, &upload);
     curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
+    // Once the server has acknowledged the file, the same connection asks what it holds.
+    // '*': a server without SIZE must not fail the upload; its reply is read below.
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> sizeCommand(
+        job.verify ? curl_slist_append(nullptr, ("*SIZE " + job.remote).c_str()) : nullptr,
+        curl_slist_free_all);
+    curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, sizeCommand.get());
     const CURLcode result = Transfer();
+    curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, nullptr);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(curl_, CURLOPT_READDATA, nullptr);
     Check(result);
+    const FtpArrival arrival = job.verify ? Verify(job) : FtpArrival{};
+    std::lock_guard lock(mutex_);
+    arrival_ = arrival;
+}
+
+// The reply to SIZE, the last the server gave: the size it holds must be what was sent.
+FtpArrival FtpWorker::Verify(const FtpJob& job)
+{
+    FtpArrival arrival;
+    curl_off_t sent = 0;
+    curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
+    arrival.sent = sent;
+    const std::string code = lastReply_.substr(0, 3);
+    if (code == "213") {
+        arrival.stored = std::strtoll(lastReply_.c_str() + 3, nullptr, 10);
+        if (arrival.stored != arrival.sent)
+            throw InetError("dimensione sul server diversa: " + std::to_string(arrival.sent)
+                            + " byte inviati, " + std::to_string(arrival.stored) + " ricevuti");
+    } else if (code != "500" && code != "502" && code != "504") {
+        // The command is known, and the file it was told to keep is not there.
+        throw InetError("file " + job.remote + " non trovato sul server dopo l'invio ("
+                        + lastReply_ + ")");
+    }
+    return arrival;
 }
 
 // Runs the handle's transfer to its end. libcurl 7.88 sometimes opens a passive data
@@ -328,6 +369,9 @@ void FtpWorker::Prepare(const FtpJob& job)
         curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, timeoutSeconds_);
         curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &FtpWorker::Read);
+        // For FTP the header callback gets every reply line of the control connection.
+        curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &FtpWorker::Reply);
+        curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &FtpWorker::Progress);
         curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
@@ -339,6 +383,7 @@ void FtpWorker::Prepare(const FtpJob& job)
     curl_easy_setopt(curl_, CURLOPT_USERNAME, job.userName.c_str());
     curl_easy_setopt(curl_, CURLOPT_PASSWORD, job.password.c_str());
     errorText_[0] = '\0';
+    lastReply_.clear();
 }
 
 void FtpWorker::Check(CURLcode result)
@@ -347,10 +392,7 @@ void FtpWorker::Check(CURLcode result)
         throw Cancelled();
     if (result == CURLE_OK)
         return;
-    std::string text = curl_easy_strerror(result);
-    if (errorText_[0] != '\0')
-        text += std::string(": ") + errorText_;
-    throw InetError(text);
+    throw InetError(CurlCause(result, lastReply_, timeoutSeconds_));
 }
 
 // After Cancel: whatever is left of the connection goes without a word. libcurl may keep
@@ -390,6 +432,15 @@ size_t FtpWorker::Read(char* buffer, size_t size, size_t count, void* data)
     LocalFileWait wait(*upload->localFileSince);
     const qint64 read = upload->file->read(buffer, qint64(size * count));
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
+}
+
+size_t FtpWorker::Reply(char* data, size_t size, size_t count, void* self)
+{
+    std::string line(data, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    static_cast<FtpWorker*>(self)->lastReply_ = std::move(line);
+    return size * count;
 }
 
 int FtpWorker::Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t)

@@ -23,7 +23,15 @@ struct FtpJob {
     std::string userName;
     std::string password;
     QString local;         // Put: the file to send
+    std::string remote;    // Put: its name on the server, as sent
+    bool verify = true;    // Put: ask the server for the size it holds
     unsigned generation = 0;
+};
+
+// What the server holds after an upload.
+struct FtpArrival {
+    qint64 sent = -1;      // bytes sent
+    qint64 stored = -1;    // bytes the server reports; -1: it cannot tell (no SIZE)
 };
 
 class FtpWorker : public std::enable_shared_from_this<FtpWorker> {
@@ -46,6 +54,8 @@ public:
     void Cancel();
     // The busy flag alone, raising nothing.
     bool Busy();
+    // The last upload that ended well, once the owner has heard of its end.
+    FtpArrival LastArrival();
     // How long the local file has kept the worker waiting in an open or a read, in ms.
     qint64 LocalFileWaitMs() const;
 
@@ -58,10 +68,12 @@ private:
     CURLcode Transfer();
     void Prepare(const FtpJob& job);
     void Check(CURLcode result);
+    FtpArrival Verify(const FtpJob& job);
     void Abandon();
     void Drop();
 
     static size_t Read(char* buffer, size_t size, size_t count, void* data);
+    static size_t Reply(char* data, size_t size, size_t count, void* self);
     static int Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static curl_socket_t OpenSocket(void* data, curlsocktype, curl_sockaddr* address);
     static int CloseSocketCallback(void* data, curl_socket_t socket);
@@ -81,6 +93,7 @@ private:
     std::optional<std::string> result_;
     // The failure of the command that has ended, until it is raised.
     std::optional<std::string> error_;
+    FtpArrival arrival_, delivered_;
     // Raised by Cancel; a command whose number is no longer current stops.
     std::atomic<unsigned> generation_{0};
     // When the pending open or read of the local file began (steady ms), 0 when none is.
@@ -90,6 +103,7 @@ private:
     unsigned running_ = 0;
     CURL* curl_ = nullptr;
     char errorText_[CURL_ERROR_SIZE] = {};
+    std::string lastReply_;  // the server's last reply line
 
     // What Cancel reaches from the owner's thread.
     std::mutex cancelMutex_;

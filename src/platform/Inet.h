@@ -42,6 +42,16 @@ public:
     bool StillExecuting();
     // Stops whatever runs and drops the connection, without a word to anyone.
     void Cancel();
+    // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
+    // count fails the command, as a refused upload does; a server that does not know the
+    // command is taken at its word. What the last upload that ended well found:
+    struct Arrival {
+        qint64 sent = -1;
+        qint64 stored = -1;  // -1: the server could not tell
+    };
+    Arrival LastArrival() const;
+    // On by default; off only to measure what the check costs.
+    void VerifyArrival(bool on) { verifyArrival_ = on; }
     // The local part of a "PUT " command for a file: the path with '%' and ' '
     // percent-encoded, so that the part holds no blank and the command splits at the
     // first blank after it.
@@ -79,6 +89,7 @@ private:
     QString url_;
     QString userName_;
     QString password_;
+    bool verifyArrival_ = true;
     void Start(FtpJob job);
     void WatchLocalFile();
     std::shared_ptr<FtpWorker> worker_;

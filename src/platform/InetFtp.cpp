@@ -58,7 +58,7 @@ void Inet::WatchLocalFile()
     // The stuck worker is left to its read; a fresh one serves the next run.
     watchdog_->stop();
     FtpWorker::Retire(std::exchange(worker_, FtpWorker::Create(this, requestTimeoutSeconds_)), 0);
-    localFileStall_ = "the local file gave nothing for " + std::to_string(requestTimeoutSeconds_) + " s";
+    localFileStall_ = "lettura del file locale ferma da " + std::to_string(requestTimeoutSeconds_) + " s";
     emit CommandEnded();
 }
 
@@ -95,20 +95,22 @@ void Inet::Execute(const QString& url, const QString& command)
         const QString operands = command.mid(4);
         const qsizetype blank = operands.indexOf(u' ');
         if (blank < 0)
-            throw InetError("PUT needs a local and a remote file name");
+            throw InetError("comando PUT senza nome del file sul server");
         const QString remote = operands.mid(blank + 1);
         if (!IsBareFileName(remote))
-            throw InetError("not a bare remote file name: \"" + remote.toStdString() + "\"");
+            throw InetError("nome del file sul server non ammesso: \"" + remote.toStdString() + "\"");
         job.kind = FtpJob::Put;
         job.local = QString::fromUtf8(QByteArray::fromPercentEncoding(operands.left(blank).toUtf8()));
         const QByteArray name = remote.toLocal8Bit();
+        job.remote = name.toStdString();
+        job.verify = verifyArrival_;
         char* escaped = curl_easy_escape(nullptr, name.constData(), int(name.size()));
         if (!escaped)
-            throw InetError("libcurl could not encode the remote name");
+            throw InetError("nome del file sul server non codificabile");
         job.url = ServerRoot(root) + escaped;
         curl_free(escaped);
     } else {
-        throw InetError("unknown command \"" + command.toStdString() + "\"");
+        throw InetError("comando sconosciuto: \"" + command.toStdString() + "\"");
     }
     Start(std::move(job));
 }
@@ -118,6 +120,12 @@ bool Inet::StillExecuting()
     if (localFileStall_)
         throw InetError(*std::exchange(localFileStall_, std::nullopt));
     return worker_->StillExecuting();
+}
+
+Inet::Arrival Inet::LastArrival() const
+{
+    const FtpArrival arrival = worker_->LastArrival();
+    return {arrival.sent, arrival.stored};
 }
 
 void Inet::Cancel()

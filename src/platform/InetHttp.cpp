@@ -1,3 +1,4 @@
+#include "platform/CurlCause.h"
 #include "platform/Inet.h"
 
 #include <QUrl>
@@ -55,16 +56,14 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
     const QUrl parsed(CleanAddress(url), QUrl::TolerantMode);
     const QByteArray address = parsed.toEncoded();
     if (!parsed.isValid() || (parsed.scheme() != u"http" && parsed.scheme() != u"https"))
-        throw InetError("OpenURL: not an http address: " + url.toStdString());
+        throw InetError("indirizzo non http: " + url.toStdString());
 
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle)
-        throw InetError("OpenURL: libcurl could not start");
+        throw InetError("libcurl non si avvia");
     CURL* curl = handle.get();
 
-    char error[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Deliver);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     // This runs beside the upload's worker thread: no signals, no shared handle.
@@ -92,26 +91,29 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
 
     const CURLcode result = curl_easy_perform(curl);
     if (result != CURLE_OK)
-        throw InetError("OpenURL " + std::string(address.constData()) + ": "
-                        + (error[0] ? error : curl_easy_strerror(result)));
+        throw InetError((download && result == CURLE_OPERATION_TIMEDOUT
+                             ? "scaricamento sotto " + std::to_string(download_.bytesPerSecond)
+                                   + " byte/s per " + std::to_string(download_.seconds)
+                                   + " s o più lungo di " + std::to_string(download_.wholeSeconds) + " s"
+                             : CurlCause(result, {}, openUrlTimeoutSeconds_))
+                        + ", " + address.toStdString());
 
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 400 || (download && status != 200))
-        throw InetError("OpenURL " + std::string(address.constData()) + ": HTTP status "
-                        + std::to_string(status));
+        throw InetError("risposta HTTP " + std::to_string(status) + ", " + address.toStdString());
     curl_off_t announced = -1;
     curl_off_t received = 0;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
     if (announced >= 0 && received < announced)
-        throw InetError("OpenURL " + std::string(address.constData()) + ": body cut short");
+        throw InetError("risposta interrotta, " + address.toStdString());
 }
 
 QVariant Inet::OpenURL(const QString& url, int type)
 {
     if (type != 0 && type != 1)
-        throw InetError("OpenURL: unknown data type " + std::to_string(type));
+        throw InetError("OpenURL: tipo di dati sconosciuto " + std::to_string(type));
     QByteArray body;
     Fetch(url, Collect(body), type == 1);
     if (type == 1)

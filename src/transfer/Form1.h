@@ -30,8 +30,6 @@ private:
     void Command1_Click();
     // The end of a run: buttons enabled, the focus back on "Trasferimento".
     void ButtonsBack();
-    // path, the platform's separator (always inserted) and the file name.
-    QString LocalFullPath(const QString& name) const;
     void Command2_Click();
     void Command3_Click();
     // Hides this window and brings up the settings window.

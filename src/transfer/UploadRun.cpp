@@ -1,43 +1,13 @@
-#include "platform/FileExists.h"
 #include "platform/Inet.h"
 #include "platform/MessageBox.h"
 #include "transfer/Form1.h"
-#include "transfer/GetShortFileName.h"
-#include "transfer/WaitWhileBusy.h"
+#include "transfer/TransferSequence.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-
-namespace {
-
-// The transfer table, in the order of upload.
-struct Row {
-    QString Form1::*local;
-    const char16_t* status;
-    const char16_t* suffix;
-};
-
-const Row transferTable[] = {
-    {&Form1::dia, u"Caricamento file DIA in corso...", u"_DIA.txt"},
-    {&Form1::cil, u"Caricamento file CIL in corso...", u"_CIL.txt"},
-    {&Form1::diaimp, u"Caricamento file imprese DIA in corso...", u"_DIAIMP.txt"},
-    {&Form1::cilimp, u"Caricamento file imprese CIL in corso...", u"_CILIMP.txt"},
-    {&Form1::prof, u"Caricamento file PROFESSIONISTI in corso...", u"_PROF.txt"},
-};
-
-const QString ftpUserName = QStringLiteral("lorvenzab");
-const QString ftpPassword = QStringLiteral("kqz3817t42");
-
-}  // namespace
-
-QString Form1::LocalFullPath(const QString& name) const
-{
-    return path + QDir::separator() + name;
-}
 
 bool Form1::event(QEvent* event)
 {
@@ -66,21 +36,20 @@ void Form1::Command1_Click()
         }
     } runEnd{this};
 
-    const bool noPath = path.isEmpty();
-    const bool noCom = com.isEmpty();
-    if (noPath || noCom) {
-        MsgBox(QStringLiteral("Impostare il software prima si utilizzarlo"));
+    TransferSequence transfer(*Inet1, servers_.ftpHost, {dia, cil, diaimp, cilimp, prof});
+    switch (transfer.Prepare(path, com)) {
+    case TransferSequence::Readiness::NotConfigured:
+        MsgBox(TransferSequence::NotConfiguredText);
         OpenSettings();
         return;
-    }
-
-    bool allPresent = true;
-    for (const Row& row : transferTable)
-        allPresent = FileExists(LocalFullPath(this->*row.local)) && allPresent;
-    if (!allPresent) {
-        MsgBox(QStringLiteral("Mancano tutti o alcuni dei file per il trasferimento"), MbOkStop,
-               QStringLiteral("Attenzione!"));
+    case TransferSequence::Readiness::FilesMissing:
+        MsgBox(TransferSequence::FilesMissingText, MbOkStop, QStringLiteral("Attenzione!"));
         return;
+    case TransferSequence::Readiness::AnotherRun:
+        MsgBox(TransferSequence::AnotherRunText, MbOkStop, QStringLiteral("Attenzione!"));
+        return;
+    case TransferSequence::Readiness::Ready:
+        break;
     }
 
     // Disabling the focused button would pass the focus along the tab order to "chiudi",
@@ -92,47 +61,15 @@ void Form1::Command1_Click()
     Command2->setFocusPolicy(Qt::NoFocus);
     Command1->setEnabled(false);
     Command3->setEnabled(false);
-    Label1->setText(QStringLiteral("elaborazione in corso..."));
 
-    try {
-        Inet1->URL(QStringLiteral("ftp://") + servers_.ftpHost);
-        Inet1->UserName(ftpUserName);
-        Inet1->Password(ftpPassword);
-        Inet1->Execute();
-        WaitWhileBusy(*Inet1);
-        // Closed meanwhile: the transfer has been stopped and nobody is left to tell.
-        if (IsUnloaded())
-            return;
-
-        for (const Row& row : transferTable) {
-            const QString fullPath = LocalFullPath(this->*row.local);
-            // Gone since the presence test: the other files still go.
-            if (!FileExists(fullPath))
-                continue;
-            Label1->setText(QString::fromUtf16(row.status));
-            const QString shortName = GetShortFileName(fullPath);
-            Inet1->Execute(QString(), QStringLiteral("PUT ") + shortName + u' ' + com +
-                                          QString::fromUtf16(row.suffix));
-            WaitWhileBusy(*Inet1);
-            if (IsUnloaded())
-                return;
-        }
-
-        Label1->setText(QStringLiteral("File caricati. Attendere chiusura collegamento..."));
-        Inet1->Execute(QString(), QStringLiteral("QUIT"));
-        WaitWhileBusy(*Inet1);
-        if (IsUnloaded())
-            return;
-
-        Label1->setText(QStringLiteral("Operazione completata"));
-        ButtonsBack();
-    } catch (const InetError&) {
-        if (IsUnloaded())
-            return;
-        MsgBox(QStringLiteral("ERRORE: Impossibile Connettersi. Riprovare fra qualche istante"),
-               MbOkStop);
-        ButtonsBack();
-    }
+    const auto outcome = transfer.Send([this](const QString& text) { Label1->setText(text); },
+                                       [this] { return IsUnloaded(); });
+    // Closed meanwhile: the transfer has been stopped and nobody is left to tell.
+    if (outcome == TransferSequence::Outcome::Cancelled)
+        return;
+    if (outcome == TransferSequence::Outcome::Failed)
+        MsgBox(TransferSequence::FailedText, MbOkStop);
+    ButtonsBack();
 }
 
 void Form1::ButtonsBack()

@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "platform/WindowRegistry.h"
 #include "transfer/Form1.h"
+#include "transfer/TransferLog.h"
 #include "ui/Form4.h"
 #include "update/Installer.h"
 #include "update/UpdateRules.h"
@@ -35,17 +36,20 @@ void TellOperator(const QString& what, const InstallerError& error)
 
 // Fetches and starts the new version named by `address`. Returns once the installer
 // runs (the main window is then closed) or once the attempt has been given up.
-void Install(Form1* main, Form4* progress, const QString& address)
+void Install(Form1* main, Form4* progress, const QString& address, const TransferLog& log)
 {
     progress->Label1->setText(QStringLiteral("Nuova versione disponibile. Scaricamento in corso..."));
     PaintNow();
 
     try {
         DownloadInstaller(*main->Inet1, address, InstallerFile);
-    } catch (const InetError&) {
+    } catch (const InetError& error) {
         // The service's fault, not the operator's: the next start tries again.
+        log.Write(QStringLiteral("Aggiornamento non scaricato: ") + QString::fromStdString(error.what()));
         return;
     } catch (const InstallerError& error) {
+        log.Write(QStringLiteral("Aggiornamento non salvato: impossibile scrivere %1: %2")
+                      .arg(InstallerFile, QString::fromStdString(error.what())));
         progress->Unload();
         TellOperator(QStringLiteral("Impossibile scrivere il file %1 nella cartella %2.")
                          .arg(InstallerFile, QDir::toNativeSeparators(QDir::currentPath())),
@@ -56,8 +60,10 @@ void Install(Form1* main, Form4* progress, const QString& address)
     // Another program (a virus scanner, say) may hold the new file back for a moment.
     for (int look = 0; look < 100 && !FileExists(InstallerFile); ++look)
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    if (!FileExists(InstallerFile))
+    if (!FileExists(InstallerFile)) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: %1 è sparito dopo lo scaricamento").arg(InstallerFile));
         return;
+    }
 
     // The main window has never been shown; it is closed only once the installer runs,
     // so that the program can still start if the installer cannot. (Closing it now would
@@ -67,11 +73,14 @@ void Install(Form1* main, Form4* progress, const QString& address)
     try {
         StartInstaller(InstallerCommand);
     } catch (const InstallerError& error) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: %1: %2")
+                      .arg(InstallerFile, QString::fromStdString(error.what())));
         TellOperator(QStringLiteral("Impossibile avviare %1 nella cartella %2.")
                          .arg(InstallerFile, QDir::toNativeSeparators(QDir::currentPath())),
                      error);
         return;
     }
+    log.Write(QStringLiteral("Aggiornamento scaricato da %1 e avviato").arg(address.trimmed()));
     main->Unload();
 }
 
@@ -85,15 +94,25 @@ void CheckForUpdate()
     progress->Show();
     PaintNow();
 
+    const TransferLog log;
+    log.Trim();
     QString answer;
+    bool answered = false;
     try {
         answer = main->Inet1->OpenURL(UpdateQueryAddress(main->Servers().updateBaseUrl), 0).toString();
-    } catch (const InetError&) {
+        answered = true;
+    } catch (const InetError& error) {
         // No answer means no update: the program starts as it is.
+        log.Write(QStringLiteral("Controllo aggiornamenti: nessuna risposta dal servizio: ")
+                  + QString::fromStdString(error.what()));
     }
     // The answer goes on unchanged; the transfer component reads it as a browser would.
-    if (IsDownloadAddress(answer))
-        Install(main, progress, answer);
+    if (IsDownloadAddress(answer)) {
+        log.Write(QStringLiteral("Controllo aggiornamenti: nuova versione in %1").arg(answer.trimmed()));
+        Install(main, progress, answer, log);
+    } else if (answered) {
+        log.Write(QStringLiteral("Controllo aggiornamenti: nessun aggiornamento"));
+    }
     // Looked up afresh: a message box may already have closed and destroyed it.
     if (Form4* stillOpen = windows.Loaded<Form4>())
         stillOpen->Unload();

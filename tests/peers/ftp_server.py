@@ -38,6 +38,10 @@ def parse_arguments():
                         help="drop both connections once an upload has brought this much")
     parser.add_argument("--stall-after", type=int, default=0, metavar="BYTES",
                         help="stop reading and answering once an upload has brought this much")
+    parser.add_argument("--truncate", type=int, default=0, metavar="BYTES",
+                        help="keep this many bytes less of every upload, and still answer 226")
+    parser.add_argument("--no-size", action="store_true",
+                        help="do not know the SIZE command (answer 500)")
     parser.add_argument("--mute", action="store_true",
                         help="accept connections and never say a word")
     parser.add_argument("--stop-with-stdin", action="store_true",
@@ -91,6 +95,8 @@ def make_handlers(options, log):
 
     class ControlHandler(FTPHandler):
         dtp_handler = DataHandler
+        if options.no_size:
+            proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k != "SIZE"}
 
         def handle(self):
             log("CONNECT")
@@ -110,6 +116,9 @@ def make_handlers(options, log):
             log("LOGIN-FAILED " + username)
 
         def on_file_received(self, file):
+            # Called right after the 226 is queued, before the next command is read.
+            if options.truncate:
+                os.truncate(file, max(0, os.path.getsize(file) - options.truncate))
             log("RECEIVED %s %d" % (os.path.basename(file), os.path.getsize(file)))
 
         def on_incomplete_file_received(self, file):

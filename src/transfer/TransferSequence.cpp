@@ -1,0 +1,160 @@
+#include "transfer/TransferSequence.h"
+#include "platform/FileExists.h"
+#include "platform/Inet.h"
+#include "transfer/GetShortFileName.h"
+#include "transfer/WaitWhileBusy.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The transfer table, in the order of upload; the local names come from the caller.
+struct Row {
+    const char16_t* status;
+    const char16_t* suffix;
+};
+
+const Row transferTable[] = {
+    {u"Caricamento file DIA in corso...", u"_DIA.txt"},
+    {u"Caricamento file CIL in corso...", u"_CIL.txt"},
+    {u"Caricamento file imprese DIA in corso...", u"_DIAIMP.txt"},
+    {u"Caricamento file imprese CIL in corso...", u"_CILIMP.txt"},
+    {u"Caricamento file PROFESSIONISTI in corso...", u"_PROF.txt"},
+};
+
+const QString ftpUserName = QStringLiteral("lorvenzab");
+const QString ftpPassword = QStringLiteral("kqz3817t42");
+
+}  // namespace
+
+const QString TransferSequence::NotConfiguredText = QStringLiteral("Impostare il software prima si utilizzarlo");
+const QString TransferSequence::FilesMissingText =
+    QStringLiteral("Mancano tutti o alcuni dei file per il trasferimento");
+const QString TransferSequence::FailedText =
+    QStringLiteral("ERRORE: Impossibile Connettersi. Riprovare fra qualche istante");
+const QString TransferSequence::AnotherRunText =
+    QStringLiteral("Un altro trasferimento è in corso da questa cartella di lavoro: attenderne la fine.");
+const QString TransferSequence::StartText = QStringLiteral("elaborazione in corso...");
+const QString TransferSequence::CompletedText = QStringLiteral("Operazione completata");
+
+TransferSequence::TransferSequence(Inet& inet, const QString& ftpHost, const QStringList& localNames)
+    : inet_(inet), ftpHost_(ftpHost), localNames_(localNames)
+{
+}
+
+TransferSequence::~TransferSequence() = default;
+
+QString TransferSequence::LocalFullPath(const QString& path, const QString& name)
+{
+    return path + QDir::separator() + name;
+}
+
+TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const QString& com)
+{
+    path_ = path;
+    com_ = com;
+    log_.Trim();
+    // Both tests are made, in this order.
+    const bool noPath = path.isEmpty();
+    const bool noCom = com.isEmpty();
+    if (noPath || noCom) {
+        log_.Write(QStringLiteral("Trasferimento non avviato: codice ISTAT o cartella non impostati"));
+        return Readiness::NotConfigured;
+    }
+    // All five are tested every time.
+    QStringList missing;
+    for (const QString& name : localNames_)
+        if (!FileExists(LocalFullPath(path, name)))
+            missing << name;
+    if (!missing.isEmpty()) {
+        log_.Write(QStringLiteral("Trasferimento non avviato: nella cartella \"%1\" mancano %2")
+                       .arg(path, missing.join(QStringLiteral(", "))));
+        return Readiness::FilesMissing;
+    }
+    // One transfer at a time from a working folder. Not age but a dead owner makes a lock
+    // stale: an upload may well take longer than any age one could pick.
+    lock_ = std::make_unique<QLockFile>(QStringLiteral("morvantil.lock"));
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0)) {
+        // A folder where no lock can be written holds no other run's lock either.
+        if (lock_->error() == QLockFile::LockFailedError) {
+            log_.Write(QStringLiteral("Trasferimento non avviato: un altro trasferimento è in corso "
+                                      "da questa cartella di lavoro"));
+            lock_.reset();
+            return Readiness::AnotherRun;
+        }
+    }
+    return Readiness::Ready;
+}
+
+TransferSequence::Outcome TransferSequence::Send(const std::function<void(const QString&)>& status,
+                                                 const std::function<bool()>& stopped)
+{
+    log_.Write(QStringLiteral("Trasferimento avviato: codice ISTAT \"%1\", cartella \"%2\", server %3")
+                   .arg(com_, path_, ftpHost_));
+    status(StartText);
+    QString step = QStringLiteral("collegamento al server %1").arg(ftpHost_);
+    QString file;  // the log line's beginning for the file under way
+    const auto cancelled = [&] {
+        log_.Write(QStringLiteral("Trasferimento annullato durante: %1").arg(step));
+        return Outcome::Cancelled;
+    };
+    try {
+        inet_.URL(QStringLiteral("ftp://") + ftpHost_);
+        inet_.UserName(ftpUserName);
+        inet_.Password(ftpPassword);
+        inet_.Execute();
+        WaitWhileBusy(inet_);
+        if (stopped())
+            return cancelled();
+
+        for (qsizetype i = 0; i < localNames_.size(); ++i) {
+            const QString& local = localNames_[i];
+            const QString fullPath = LocalFullPath(path_, local);
+            const QString remote = com_ + QString::fromUtf16(transferTable[i].suffix);
+            // Gone since the presence test: the other files still go.
+            if (!FileExists(fullPath)) {
+                log_.Write(QStringLiteral("%1 -> %2: non inviato, il file non è più nella cartella")
+                               .arg(local, remote));
+                continue;
+            }
+            status(QString::fromUtf16(transferTable[i].status));
+            step = QStringLiteral("invio di %1 come %2").arg(local, remote);
+            file = QStringLiteral("%1 (%2 byte) -> %3").arg(local).arg(QFileInfo(fullPath).size()).arg(remote);
+            inet_.Execute(QString(), QStringLiteral("PUT ") + GetShortFileName(fullPath) + u' ' + remote);
+            WaitWhileBusy(inet_);
+            if (stopped())
+                return cancelled();
+            const Inet::Arrival arrival = inet_.LastArrival();
+            log_.Write(QStringLiteral("%1 (%2 byte) -> %3: %4")
+                           .arg(local)
+                           .arg(arrival.sent)
+                           .arg(remote,
+                                arrival.stored >= 0
+                                    ? QStringLiteral("inviato e verificato")
+                                    : QStringLiteral("inviato, verifica non disponibile (il server non "
+                                                     "conosce il comando SIZE)")));
+            file.clear();
+        }
+
+        status(QStringLiteral("File caricati. Attendere chiusura collegamento..."));
+        step = QStringLiteral("chiusura del collegamento");
+        inet_.Execute(QString(), QStringLiteral("QUIT"));
+        WaitWhileBusy(inet_);
+        if (stopped())
+            return cancelled();
+    } catch (const InetError& error) {
+        if (stopped())
+            return cancelled();
+        const QString cause = QString::fromStdString(error.what());
+        if (!file.isEmpty())
+            log_.Write(QStringLiteral("%1: non inviato: %2").arg(file, cause));
+        failureCause_ = step + QStringLiteral(": ") + cause;
+        log_.Write(FailedText + QStringLiteral(" - causa: ") + failureCause_);
+        return Outcome::Failed;
+    }
+    status(CompletedText);
+    log_.Write(CompletedText);
+    return Outcome::Completed;
+}
