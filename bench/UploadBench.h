@@ -54,9 +54,11 @@ inline QStringList WriteExport(const QString& folder, qint64 bytes)
 }
 
 // Connects, sends every file under remote names "<i>.txt", QUIT; seconds, or -1 on failure.
-inline double UploadWithComponent(const QString& host, const QStringList& files)
+// verify: the arrival check after each file.
+inline double UploadWithComponent(const QString& host, const QStringList& files, bool verify = true)
 {
     Inet inet(nullptr, 60);
+    inet.VerifyArrival(verify);
     QElapsedTimer clock;
     clock.start();
     try {
