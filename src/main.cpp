@@ -1,19 +1,54 @@
+#include "platform/Console.h"
 #include "platform/WindowRegistry.h"
+#include "transfer/CommandLine.h"
 #include "transfer/Form1.h"
+#include "transfer/SendUnattended.h"
 
 #include <QApplication>
 
+namespace {
+
+const ServerAddresses Servers{QStringLiteral(MORVANTIL_FTP_HOST), QStringLiteral(MORVANTIL_UPDATE_BASE_URL)};
+
+// The command-line modes: no window, no display needed (cron, the Task Scheduler).
+int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
+{
+    QCoreApplication app(argc, argv);
+    AttachToParentConsole();
+    switch (mode) {
+    case CommandLineMode::Send:
+        return SendUnattended(
+            Servers, [](const QString& line) { PrintLine(line); }, [](const QString& line) { PrintLine(line, true); });
+    case CommandLineMode::Version:
+        PrintLine(VersionLine());
+        return ExitSent;
+    case CommandLineMode::Help:
+        PrintLine(UsageText());
+        return ExitSent;
+    default:
+        PrintLine(QStringLiteral("Opzione non riconosciuta: nulla è stato inviato.\n") + UsageText(), true);
+        return ExitUsage;
+    }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLineMode mode = ParseCommandLine(arguments);
+    if (mode != CommandLineMode::Window)
+        return RunWithoutWindows(argc, argv, mode);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvantil"));
     // Hidden windows count as open: only the registry decides when the program ends.
     QApplication::setQuitOnLastWindowClosed(false);
 
     WindowRegistry& windows = WindowRegistry::Instance();
-    const ServerAddresses servers{QStringLiteral(MORVANTIL_FTP_HOST),
-                                  QStringLiteral(MORVANTIL_UPDATE_BASE_URL)};
-    windows.SetFactory<Form1>([servers] { return new Form1(servers); });
+    windows.SetFactory<Form1>([] { return new Form1(Servers); });
     QObject::connect(&windows, &WindowRegistry::LastWindowUnloaded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 

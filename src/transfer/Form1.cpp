@@ -3,6 +3,7 @@
 #include "platform/WindowRegistry.h"
 #include "settings/Form3.h"
 #include "settings/SettingsFile.h"
+#include "transfer/TransferSequence.h"
 #include "update/CheckForUpdate.h"
 
 #include <QPushButton>
@@ -24,11 +25,12 @@ void Form1::Load()
     if (IsUnloaded())
         return;
 
-    dia = QStringLiteral("DIA.TXT");
-    cil = QStringLiteral("PERMCOSTR.TXT");
-    diaimp = QStringLiteral("DIA_IMPRESE.TXT");
-    cilimp = QStringLiteral("CLI_IMPRESE.TXT");
-    prof = QStringLiteral("PROFESSIONISTI.TXT");
+    const QStringList names = TransferSequence::LocalNames();
+    dia = names[0];
+    cil = names[1];
+    diaimp = names[2];
+    cilimp = names[3];
+    prof = names[4];
 
     // Both tests are made, in this order; relative names: the working directory.
     const bool comExists = SettingsFileExists(QStringLiteral("com.dat"));

@@ -45,6 +45,12 @@ TransferSequence::TransferSequence(Inet& inet, const QString& ftpHost, const QSt
 
 TransferSequence::~TransferSequence() = default;
 
+QStringList TransferSequence::LocalNames()
+{
+    return {QStringLiteral("DIA.TXT"), QStringLiteral("PERMCOSTR.TXT"), QStringLiteral("DIA_IMPRESE.TXT"),
+            QStringLiteral("CLI_IMPRESE.TXT"), QStringLiteral("PROFESSIONISTI.TXT")};
+}
+
 QString TransferSequence::LocalFullPath(const QString& path, const QString& name)
 {
     return path + QDir::separator() + name;
@@ -59,7 +65,8 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
     const bool noPath = path.isEmpty();
     const bool noCom = com.isEmpty();
     if (noPath || noCom) {
-        log_.Write(QStringLiteral("Trasferimento non avviato: codice ISTAT o cartella non impostati"));
+        Refuse(QStringLiteral("codice ISTAT (com.dat) o cartella (path.dat) non impostati nella "
+                              "cartella di lavoro %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
         return Readiness::NotConfigured;
     }
     // All five are tested every time.
@@ -68,8 +75,7 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
         if (!FileExists(LocalFullPath(path, name)))
             missing << name;
     if (!missing.isEmpty()) {
-        log_.Write(QStringLiteral("Trasferimento non avviato: nella cartella \"%1\" mancano %2")
-                       .arg(path, missing.join(QStringLiteral(", "))));
+        Refuse(QStringLiteral("nella cartella \"%1\" mancano %2").arg(path, missing.join(QStringLiteral(", "))));
         return Readiness::FilesMissing;
     }
     // One transfer at a time from a working folder. Not age but a dead owner makes a lock
@@ -79,13 +85,18 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
     if (!lock_->tryLock(0)) {
         // A folder where no lock can be written holds no other run's lock either.
         if (lock_->error() == QLockFile::LockFailedError) {
-            log_.Write(QStringLiteral("Trasferimento non avviato: un altro trasferimento è in corso "
-                                      "da questa cartella di lavoro"));
+            Refuse(QStringLiteral("un altro trasferimento è in corso da questa cartella di lavoro"));
             lock_.reset();
             return Readiness::AnotherRun;
         }
     }
     return Readiness::Ready;
+}
+
+void TransferSequence::Refuse(const QString& why)
+{
+    refusal_ = why;
+    log_.Write(QStringLiteral("Trasferimento non avviato: ") + why);
 }
 
 TransferSequence::Outcome TransferSequence::Send(const std::function<void(const QString&)>& status,

@@ -31,6 +31,8 @@ public:
     TransferSequence(Inet& inet, const QString& ftpHost, const QStringList& localNames);
     ~TransferSequence();
 
+    // The five export files, in the order of the transfer table.
+    static QStringList LocalNames();
     // path, then the platform's separator (always inserted), then the file name.
     static QString LocalFullPath(const QString& path, const QString& name);
 
@@ -41,10 +43,14 @@ public:
     // `status` gets the text of each step as it begins, StartText first and CompletedText
     // last; `stopped` is asked after every wait, and true ends the run quietly.
     Outcome Send(const std::function<void(const QString&)>& status, const std::function<bool()>& stopped);
+    // After a refusing Prepare: what is missing, in the log's words.
+    QString Refusal() const { return refusal_; }
     // After a failed Send: the step and its cause, in the log's words.
     QString FailureCause() const { return failureCause_; }
 
 private:
+    void Refuse(const QString& why);
+
     Inet& inet_;
     QString ftpHost_;
     QStringList localNames_;
@@ -52,5 +58,6 @@ private:
     QString com_;
     TransferLog log_;
     std::unique_ptr<QLockFile> lock_;
+    QString refusal_;
     QString failureCause_;
 };

@@ -8,6 +8,8 @@
 #endif
 #include <windows.h>
 
+#include <cstdio>
+
 std::string Win32ShortPathName(const std::string& longPath)
 {
     constexpr DWORD size = 255;
@@ -76,4 +78,33 @@ bool Win32StartProgram(const std::string& commandLine)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
+}
+
+void Win32AttachParentConsole()
+{
+    const auto unset = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+    };
+    // Redirected output (a file, a pipe) is kept where it was sent.
+    const bool outUnset = unset(STD_OUTPUT_HANDLE);
+    const bool errUnset = unset(STD_ERROR_HANDLE);
+    if (!(outUnset || errUnset) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (outUnset && std::freopen("CONOUT$", "w", stdout))
+        SetStdHandle(STD_OUTPUT_HANDLE, CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                    FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (errUnset && std::freopen("CONOUT$", "w", stderr))
+        SetStdHandle(STD_ERROR_HANDLE, CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                   FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+bool Win32WriteConsoleLine(bool error, const std::wstring& text)
+{
+    const HANDLE handle = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+        return false;
+    DWORD written = 0;
+    return WriteConsoleW(handle, text.c_str(), DWORD(text.size()), &written, nullptr) != 0;
 }

@@ -24,3 +24,11 @@ unsigned long Win32ActiveBorderColour();
 // Starts a program from the current directory in a normal window with the focus and
 // returns without waiting for it; false when it could not be started.
 bool Win32StartProgram(const std::string& commandLine);
+
+// A program built for windows has no console: when its parent has one, its standard output
+// and error go there from now on, unless they were already redirected elsewhere.
+void Win32AttachParentConsole();
+
+// Writes the text to the console that standard output (or error) is, in UTF-16; false when
+// that stream is not a console (a file, a pipe, nothing).
+bool Win32WriteConsoleLine(bool error, const std::wstring& text);

@@ -1,0 +1,26 @@
+#include "platform/Console.h"
+
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include "platform/win32/Win32Api.h"
+#endif
+
+void AttachToParentConsole()
+{
+#ifdef Q_OS_WIN
+    Win32AttachParentConsole();
+#endif
+}
+
+void PrintLine(const QString& text, bool error)
+{
+#ifdef Q_OS_WIN
+    // A console shows UTF-16 as it is, whatever its code page.
+    if (Win32WriteConsoleLine(error, (text + u'\n').toStdWString()))
+        return;
+#endif
+    FILE* stream = error ? stderr : stdout;
+    std::fputs((text + u'\n').toUtf8().constData(), stream);
+    std::fflush(stream);
+}
