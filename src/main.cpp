@@ -4,11 +4,20 @@
 #include "transfer/Form1.h"
 #include "transfer/SendUnattended.h"
 
+#include "FtpAuthorities.h"
+
 #include <QApplication>
 
 namespace {
 
-const ServerAddresses Servers{QStringLiteral(MORVANTIL_FTP_HOST), QStringLiteral(MORVANTIL_UPDATE_BASE_URL)};
+#ifdef MORVANTIL_FTP_TLS_REQUIRED
+constexpr bool FtpTls = true;
+#else
+constexpr bool FtpTls = false;
+#endif
+
+const ServerAddresses Servers{QStringLiteral(MORVANTIL_FTP_HOST), QStringLiteral(MORVANTIL_UPDATE_BASE_URL), 60,
+                              FtpTls, QByteArray(FtpAuthoritiesPem)};
 
 // The command-line modes: no window, no display needed (cron, the Task Scheduler).
 int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)

@@ -11,6 +11,7 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -65,14 +66,16 @@ class UploadFixture {
 public:
     // Loads the main window with both settings files written, the way a configured
     // program starts; the export folder lies in the working directory.
+    // tlsAuthorities: when not null, FTPS is required and these authorities are trusted.
     UploadFixture(const QString& ftpHost, const QString& com, const QString& folder = "export",
-                  int timeout = 10)
+                  int timeout = 10, const QByteArray& tlsAuthorities = {})
         : path(scratch.file(folder))
     {
         scratch.write(QStringLiteral("path.dat"), path.toUtf8() + "\r\n");
         scratch.write(QStringLiteral("com.dat"), com.toUtf8() + "\r\n");
         // Nothing answers there: the version check gives up at once and the start goes on.
-        const ServerAddresses servers{ftpHost, QStringLiteral("http://127.0.0.1:1"), timeout};
+        const ServerAddresses servers{ftpHost, QStringLiteral("http://127.0.0.1:1"), timeout,
+                                      !tlsAuthorities.isNull(), tlsAuthorities};
         WindowRegistry::Instance().SetFactory<Form1>([servers] { return new Form1(servers); });
         form = WindowRegistry::Instance().Get<Form1>();
         form->Show();
@@ -118,7 +121,9 @@ bool ButtonsReady(const Form1* form)
 
 class TestUpload : public QObject {
     Q_OBJECT
+    QTemporaryDir certificates_;  // a test authority and its server certificates
 private slots:
+    void initTestCase();
     void init() { ResetWindows(); }
     void sendsTheFivePairsOverOneConnection_data();
     void sendsTheFivePairsOverOneConnection();
@@ -129,10 +134,20 @@ private slots:
     void closingTheWindowDuringAnUploadEndsQuietly_data();
     void closingTheWindowDuringAnUploadEndsQuietly();
     void theLogIsBoundedAndNeverInTheWay();
+    void ftpsOnlyWithATrustedServer_data();
+    void ftpsOnlyWithATrustedServer();
     void keysDuringARunNeverReachChiudi();
     void stalledExportFolderEndsInTheError();
     void shortFileName();
 };
+
+void TestUpload::initTestCase()
+{
+    QProcess make;
+    make.start(QStringLiteral(MORVANTIL_PYTHON),
+               {QStringLiteral(MORVANTIL_PEERS_DIR "/make_certificates.py"), certificates_.path()});
+    QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+}
 
 void TestUpload::sendsTheFivePairsOverOneConnection_data()
 {
@@ -436,6 +451,60 @@ void TestUpload::theLogIsBoundedAndNeverInTheWay()
     QCOMPARE(run.Labels(), (QStringList{labelStart, labelDia, labelCil, labelDiaImp, labelCilImp, labelProf, labelQuit}));
     QCOMPARE(run.form->Label1->text(), labelDone);
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 10);
+}
+
+void TestUpload::ftpsOnlyWithATrustedServer_data()
+{
+    QTest::addColumn<QString>("certificate");  // the server's; empty: a server without TLS
+    QTest::addColumn<QString>("host");         // how the program names it
+    QTest::addColumn<QString>("cause");        // empty: the run completes
+
+    QTest::newRow("trusted, by address") << "server" << "127.0.0.1" << "";
+    QTest::newRow("trusted, by name") << "server" << "localhost" << "";
+    QTest::newRow("server without TLS") << "" << "127.0.0.1" << "il server non accetta connessioni cifrate";
+    QTest::newRow("certificate for another name") << "othername" << "127.0.0.1"
+                                                  << "certificato del server non valido";
+    QTest::newRow("unknown authority") << "unknown" << "localhost" << "certificato del server non valido";
+}
+
+void TestUpload::ftpsOnlyWithATrustedServer()
+{
+    QFETCH(QString, certificate);
+    QFETCH(QString, host);
+    QFETCH(QString, cause);
+    const QDir certs(certificates_.path());
+    QStringList tls;
+    if (!certificate.isEmpty())
+        tls << "--tls" << certs.filePath(certificate + ".pem") << certs.filePath(certificate + ".key");
+    FtpPeer peer(tls);
+    QVERIFY(peer.Started());
+    QFile authority(certs.filePath(QStringLiteral("ca.pem")));
+    QVERIFY(authority.open(QIODevice::ReadOnly));
+    UploadFixture run(QStringLiteral("%1:%2").arg(host).arg(peer.Port()), QStringLiteral("001122"),
+                      QStringLiteral("export"), 5, authority.readAll());
+    WriteExport(run.path, {70000, 1, 2, 3, 4});
+
+    run.Press();
+    const QStringList commands = peer.Log().filter(QRegularExpression(QStringLiteral("^CMD ")));
+    // Nothing goes in clear text: not even the user name before AUTH TLS.
+    QCOMPARE(commands.value(0), QStringLiteral("CMD AUTH TLS"));
+    if (cause.isEmpty()) {
+        QCOMPARE(run.boxes.seen().size(), 0);
+        QCOMPARE(run.form->Label1->text(), labelDone);
+        QCOMPARE(commands.mid(0, 5), (QStringList{"CMD AUTH TLS", "CMD USER lorvenzab", "CMD PASS ******",
+                                                  "CMD PBSZ 0", "CMD PROT P"}));
+        for (int i = 0; i < pairs.size(); ++i)
+            QVERIFY(peer.Received("001122" + pairs[i].second) == Content(i, i ? i : 70000));
+    } else {
+        QCOMPARE(run.boxes.seen().size(), 1);
+        QCOMPARE(run.boxes.seen()[0].text, sendError);
+        QCOMPARE(commands.filter(QStringLiteral("CMD USER")), QStringList());
+        QVERIFY2(run.Log().last().endsWith(": " + cause), qPrintable(run.Log().last()));
+    }
+    // The password is in nothing the program wrote or showed.
+    QVERIFY(!run.scratch.read(QStringLiteral("morvantil.log")).contains("kqz3817t42"));
+    for (const SeenMessageBox& box : run.boxes.seen())
+        QVERIFY(!box.text.contains(QStringLiteral("kqz3817t42")));
 }
 
 void TestUpload::keysDuringARunNeverReachChiudi()

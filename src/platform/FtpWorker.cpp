@@ -240,6 +240,7 @@ void FtpWorker::Perform(const FtpJob& job)
         // Every run opens its own connection.
         Drop();
         Prepare(job);
+        Secure(job);
         curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
         // Connects and logs in, then stops: the connection stays for the commands.
         curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
@@ -288,6 +289,26 @@ void FtpWorker::Put(const FtpJob& job)
     const FtpArrival arrival = job.verify ? Verify(job) : FtpArrival{};
     std::lock_guard lock(mutex_);
     arrival_ = arrival;
+}
+
+// Explicit FTPS for the connection the run is opening, or plain FTP exactly as before.
+void FtpWorker::Secure(const FtpJob& job)
+{
+    curl_easy_setopt(curl_, CURLOPT_USE_SSL, long(job.tls ? CURLUSESSL_ALL : CURLUSESSL_NONE));
+    if (!job.tls)
+        return;
+    curl_easy_setopt(curl_, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 2L);
+#ifdef Q_OS_WIN
+    // A region's own authority seldom publishes revocation lists; their absence is no
+    // verdict on the certificate.
+    curl_easy_setopt(curl_, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
+#endif
+    if (!job.caPem.empty()) {
+        curl_blob authorities{const_cast<char*>(job.caPem.data()), job.caPem.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(curl_, CURLOPT_CAINFO_BLOB, &authorities);
+    }
 }
 
 // The reply to SIZE, the last the server gave: the size it holds must be what was sent.

@@ -22,6 +22,8 @@ struct FtpJob {
     std::string url;       // Connect: the server's root; Put: the remote file
     std::string userName;
     std::string password;
+    bool tls = false;      // Connect: explicit FTPS
+    std::string caPem;     // Connect: authorities trusted beside the system's
     QString local;         // Put: the file to send
     std::string remote;    // Put: its name on the server, as sent
     bool verify = true;    // Put: ask the server for the size it holds
@@ -68,6 +70,7 @@ private:
     CURLcode Transfer();
     void Prepare(const FtpJob& job);
     void Check(CURLcode result);
+    void Secure(const FtpJob& job);
     FtpArrival Verify(const FtpJob& job);
     void Abandon();
     void Drop();

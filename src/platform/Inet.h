@@ -52,6 +52,15 @@ public:
     Arrival LastArrival() const;
     // On by default; off only to measure what the check costs.
     void VerifyArrival(bool on) { verifyArrival_ = on; }
+    // Explicit FTPS (AUTH TLS before the login, PBSZ 0 and PROT P): with it a server that
+    // refuses TLS, or whose certificate does not name the host or comes from no trusted
+    // authority, fails the connection; nothing ever falls back to clear text. extraCaPem:
+    // authorities trusted beside the system's (a region that signs its own certificates).
+    void RequireTls(bool on, const QByteArray& extraCaPem = {})
+    {
+        requireTls_ = on;
+        extraCaPem_ = extraCaPem;
+    }
     // The local part of a "PUT " command for a file: the path with '%' and ' '
     // percent-encoded, so that the part holds no blank and the command splits at the
     // first blank after it.
@@ -90,6 +99,8 @@ private:
     QString userName_;
     QString password_;
     bool verifyArrival_ = true;
+    bool requireTls_ = false;
+    QByteArray extraCaPem_;
     void Start(FtpJob job);
     void WatchLocalFile();
     std::shared_ptr<FtpWorker> worker_;

@@ -75,6 +75,8 @@ void Inet::Execute()
     FtpJob job;
     job.kind = FtpJob::Connect;
     job.url = ServerRoot(url_);
+    job.tls = requireTls_;
+    job.caPem = extraCaPem_.toStdString();
     job.userName = userName_.toStdString();
     job.password = password_.toStdString();
     Start(std::move(job));

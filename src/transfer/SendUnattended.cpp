@@ -17,7 +17,7 @@ int SendUnattended(const ServerAddresses& servers, const std::function<void(cons
                    const std::function<void(const QString&)>& err)
 {
     Inet inet(nullptr, servers.requestTimeoutSeconds);
-    TransferSequence transfer(inet, servers.ftpHost, TransferSequence::LocalNames());
+    TransferSequence transfer(inet, servers, TransferSequence::LocalNames());
     switch (transfer.Prepare(ReadSetting(QStringLiteral("path.dat")), ReadSetting(QStringLiteral("com.dat")))) {
     case TransferSequence::Readiness::NotConfigured:
         err(TransferSequence::NotConfiguredText);

@@ -1,9 +1,12 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 // Where the program uploads and whom it asks for updates; fixed when the program is built.
 struct ServerAddresses {
-    QString ftpHost;         // IPv4 address, optionally ":port"
-    QString updateBaseUrl;   // scheme and host
+    QString ftpHost{};       // IPv4 address (a host name with TLS), optionally ":port"
+    QString updateBaseUrl{}; // scheme and host
     int requestTimeoutSeconds = 60;  // a transfer without progress for this long fails
+    bool ftpTls = false;     // explicit FTPS: AUTH TLS before the login, protected data
+    QByteArray ftpCaPem{};   // certificates trusted beside the system's, PEM; may be empty
 };

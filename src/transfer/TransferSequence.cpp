@@ -38,8 +38,8 @@ const QString TransferSequence::AnotherRunText =
 const QString TransferSequence::StartText = QStringLiteral("elaborazione in corso...");
 const QString TransferSequence::CompletedText = QStringLiteral("Operazione completata");
 
-TransferSequence::TransferSequence(Inet& inet, const QString& ftpHost, const QStringList& localNames)
-    : inet_(inet), ftpHost_(ftpHost), localNames_(localNames)
+TransferSequence::TransferSequence(Inet& inet, const ServerAddresses& servers, const QStringList& localNames)
+    : inet_(inet), servers_(servers), localNames_(localNames)
 {
 }
 
@@ -102,17 +102,19 @@ void TransferSequence::Refuse(const QString& why)
 TransferSequence::Outcome TransferSequence::Send(const std::function<void(const QString&)>& status,
                                                  const std::function<bool()>& stopped)
 {
-    log_.Write(QStringLiteral("Trasferimento avviato: codice ISTAT \"%1\", cartella \"%2\", server %3")
-                   .arg(com_, path_, ftpHost_));
+    log_.Write(QStringLiteral("Trasferimento avviato: codice ISTAT \"%1\", cartella \"%2\", server %3%4")
+                   .arg(com_, path_, servers_.ftpHost,
+                        servers_.ftpTls ? QStringLiteral(" (FTP cifrato, TLS)") : QString()));
     status(StartText);
-    QString step = QStringLiteral("collegamento al server %1").arg(ftpHost_);
+    QString step = QStringLiteral("collegamento al server %1").arg(servers_.ftpHost);
     QString file;  // the log line's beginning for the file under way
     const auto cancelled = [&] {
         log_.Write(QStringLiteral("Trasferimento annullato durante: %1").arg(step));
         return Outcome::Cancelled;
     };
     try {
-        inet_.URL(QStringLiteral("ftp://") + ftpHost_);
+        inet_.RequireTls(servers_.ftpTls, servers_.ftpCaPem);
+        inet_.URL(QStringLiteral("ftp://") + servers_.ftpHost);
         inet_.UserName(ftpUserName);
         inet_.Password(ftpPassword);
         inet_.Execute();

@@ -1,4 +1,5 @@
 #pragma once
+#include "transfer/ServerAddresses.h"
 #include "transfer/TransferLog.h"
 
 #include <QLockFile>
@@ -28,7 +29,7 @@ public:
     enum class Outcome { Completed, Failed, Cancelled };
 
     // localNames: the five export files in the order of the transfer table.
-    TransferSequence(Inet& inet, const QString& ftpHost, const QStringList& localNames);
+    TransferSequence(Inet& inet, const ServerAddresses& servers, const QStringList& localNames);
     ~TransferSequence();
 
     // The five export files, in the order of the transfer table.
@@ -52,7 +53,7 @@ private:
     void Refuse(const QString& why);
 
     Inet& inet_;
-    QString ftpHost_;
+    ServerAddresses servers_;
     QStringList localNames_;
     QString path_;
     QString com_;

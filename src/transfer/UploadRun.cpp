@@ -36,7 +36,7 @@ void Form1::Command1_Click()
         }
     } runEnd{this};
 
-    TransferSequence transfer(*Inet1, servers_.ftpHost, {dia, cil, diaimp, cilimp, prof});
+    TransferSequence transfer(*Inet1, servers_, {dia, cil, diaimp, cilimp, prof});
     switch (transfer.Prepare(path, com)) {
     case TransferSequence::Readiness::NotConfigured:
         MsgBox(TransferSequence::NotConfiguredText);

@@ -19,7 +19,7 @@ import sys
 import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler, TLS_DTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -42,6 +42,8 @@ def parse_arguments():
                         help="keep this many bytes less of every upload, and still answer 226")
     parser.add_argument("--no-size", action="store_true",
                         help="do not know the SIZE command (answer 500)")
+    parser.add_argument("--tls", nargs=2, metavar=("CERTFILE", "KEYFILE"),
+                        help="explicit FTPS: AUTH TLS required before login, data protected")
     parser.add_argument("--mute", action="store_true",
                         help="accept connections and never say a word")
     parser.add_argument("--stop-with-stdin", action="store_true",
@@ -68,7 +70,9 @@ def reset(sock):
 
 
 def make_handlers(options, log):
-    class DataHandler(ThrottledDTPHandler):
+    tls = bool(options.tls)
+
+    class DataHandler(TLS_DTPHandler if tls else ThrottledDTPHandler):
         read_limit = options.throttle
 
         def __init__(self, sock, cmd_channel):
@@ -90,11 +94,24 @@ def make_handlers(options, log):
                 self.del_channel()
                 self.cmd_channel.del_channel()
 
-        # The IO loop calls this name; the base class binds it to its own handle_read.
-        handle_read_event = handle_read
+        def readable(self):
+            # libcurl opens the data connection's TLS before it sends STOR; pyftpdlib takes a
+            # data connection that speaks before its command for a closed one.
+            if tls and not self.receive and not self._initialized:
+                return self._ssl_accepting
+            return super().readable()
 
-    class ControlHandler(FTPHandler):
+        # The IO loop calls this name; the base class binds it to its own handle_read. With
+        # TLS it is the handshake's, which calls handle_read once the handshake is done.
+        if not tls:
+            handle_read_event = handle_read
+
+    class ControlHandler(TLS_FTPHandler if tls else FTPHandler):
         dtp_handler = DataHandler
+        if tls:
+            certfile, keyfile = options.tls
+            tls_control_required = True
+            tls_data_required = True
         if options.no_size:
             proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k != "SIZE"}
 
