@@ -54,11 +54,13 @@ inline QStringList WriteExport(const QString& folder, qint64 bytes)
 }
 
 // Connects, sends every file under remote names "<i>.txt", QUIT; seconds, or -1 on failure.
-// verify: the arrival check after each file.
-inline double UploadWithComponent(const QString& host, const QStringList& files, bool verify = true)
+// verify: the arrival check after each file; tlsAuthorities, when not null: FTPS.
+inline double UploadWithComponent(const QString& host, const QStringList& files, bool verify = true,
+                                  const QByteArray& tlsAuthorities = {})
 {
     Inet inet(nullptr, 60);
     inet.VerifyArrival(verify);
+    inet.RequireTls(!tlsAuthorities.isNull(), tlsAuthorities);
     QElapsedTimer clock;
     clock.start();
     try {
