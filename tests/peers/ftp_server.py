@@ -17,6 +17,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler, TLS_DTPHandler
@@ -46,6 +47,8 @@ def parse_arguments():
                         help="explicit FTPS: AUTH TLS required before login, data protected")
     parser.add_argument("--mute", action="store_true",
                         help="accept connections and never say a word")
+    parser.add_argument("--timing", metavar="FILE",
+                        help="record when each USER and QUIT arrived, on the server's clock")
     parser.add_argument("--stop-with-stdin", action="store_true",
                         help="exit when stdin closes, so a crashed test leaves no server behind")
     return parser.parse_args()
@@ -71,6 +74,7 @@ def reset(sock):
 
 def make_handlers(options, log):
     tls = bool(options.tls)
+    timing = Log(options.timing) if options.timing else None
 
     class DataHandler(TLS_DTPHandler if tls else ThrottledDTPHandler):
         read_limit = options.throttle
@@ -123,6 +127,8 @@ def make_handlers(options, log):
             super().handle()
 
         def pre_process_command(self, line, cmd, arg):
+            if timing and cmd in ("USER", "QUIT"):
+                timing("%s %.6f" % (cmd, time.monotonic()))
             log("CMD " + ("PASS ******" if cmd == "PASS" else line))
             super().pre_process_command(line, cmd, arg)
 
