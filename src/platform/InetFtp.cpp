@@ -38,8 +38,10 @@ Inet::Inet(QObject* parent, int requestTimeoutSeconds)
 
 Inet::~Inet()
 {
-    // Never held up by a read that does not return: the program must be able to end.
-    FtpWorker::Retire(std::move(worker_), 2000);
+    // Never held up by a read that does not return: the program must be able to end. A
+    // worker inside a read of the local file is not waited for at all.
+    const int waitMs = worker_->LocalFileWaitMs() > 0 ? 0 : 2000;
+    FtpWorker::Retire(std::move(worker_), waitMs);
 }
 
 void Inet::Start(FtpJob job)
