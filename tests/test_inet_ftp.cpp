@@ -74,6 +74,7 @@ private slots:
     void cancelStopsAtOnceAndTheNextRunStartsAfresh();
     void destroyedDuringAnUploadReturnsPromptly();
     void localFilesThatBlockFailWithinTheLimit();
+    void aFileThatChangesWhileSentFails();
 };
 
 void TestInetFtp::uploadsEveryFileOverOneConnection()
@@ -309,6 +310,26 @@ void TestInetFtp::localFilesThatBlockFailWithinTheLimit()
     QVERIFY2(clock.elapsed() < 5000, "destroying the component waited for a stuck read");
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 1);
 #endif
+}
+
+void TestInetFtp::aFileThatChangesWhileSentFails()
+{
+    // Brenola still writing the export while it travels.
+    FtpPeer peer({QStringLiteral("--throttle"), QStringLiteral("500000")});
+    QVERIFY(peer.Started());
+    QTemporaryDir local;
+    const QString file = WriteFile(local.path(), QStringLiteral("DIA.TXT"), Pattern(2000000, 8));
+    Inet inet(nullptr, 10);
+    Connect(inet, peer.Url());
+    QCOMPARE(Outcome(inet), QString());
+    inet.Execute(QString(), Put(file, QStringLiteral("dia.txt")));
+    QTest::qWait(300);
+    QFile growing(file);
+    QVERIFY(growing.open(QIODevice::Append));
+    growing.write(Pattern(1000, 9));
+    growing.close();
+    const QString outcome = Outcome(inet);
+    QVERIFY2(outcome.contains(QStringLiteral("2000000 byte all'inizio, 2001000 alla fine")), qPrintable(outcome));
 }
 
 QTEST_GUILESS_MAIN(TestInetFtp)

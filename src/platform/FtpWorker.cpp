@@ -3,7 +3,9 @@
 #include "platform/Inet.h"
 #include "platform/LocalFile.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <chrono>
@@ -281,10 +283,24 @@ void FtpWorker::Put(const FtpJob& job)
         job.verify ? curl_slist_append(nullptr, ("*SIZE " + job.remote).c_str()) : nullptr,
         curl_slist_free_all);
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, sizeCommand.get());
+    // Brenola may still be writing the file: libcurl sends the size it was told at the start,
+    // and what the server gets would be a cut export that passes every other check.
+    const auto state = [&] {
+        LocalFileWait wait(localFileSince_);
+        const QFileInfo now(job.local);
+        return std::pair(now.size(), now.lastModified());
+    };
+    const auto before = state();
     const CURLcode result = Transfer();
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, nullptr);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(curl_, CURLOPT_READDATA, nullptr);
+    if (!IsCancelled()) {
+        if (const auto after = state(); after != before)
+            throw InetError("il file locale è cambiato durante l'invio (" + std::to_string(before.first)
+                            + " byte all'inizio, " + std::to_string(after.first)
+                            + " alla fine): riprovare a esportazione finita");
+    }
     Check(result);
     const FtpArrival arrival = job.verify ? Verify(job) : FtpArrival{};
     std::lock_guard lock(mutex_);
