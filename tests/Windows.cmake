@@ -1,0 +1,24 @@
+# The Windows build's tests: each Qt Test program runs under Wine, in a Wine prefix of the
+# build's own, made once before the first test.
+set(wine_prefix ${PROJECT_BINARY_DIR}/wineprefix)
+set(wine_environment "WINEPREFIX=${wine_prefix};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+set(CMAKE_CROSSCOMPILING_EMULATOR /bin/bash ${CMAKE_CURRENT_LIST_DIR}/support/wine-test)
+
+add_test(NAME wine_prefix COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/support/wine-prefix)
+set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}")
+# The broker maps the Windows paths it is given through the same prefix.
+set_tests_properties(peer_broker_start PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}")
+
+# The stand-in installer that the update tests serve and start.
+add_executable(marker_installer support/marker_installer.cpp)
+
+function(morvantil_windows_test name)
+    # A static Qt links only the windows platform plugin; the tests run on the offscreen one.
+    qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/support/WineEnvironment.cpp)
+    target_compile_definitions(${name} PRIVATE MORVANTIL_FONT_DIR="/usr/share/fonts/truetype/dejavu"
+        MORVANTIL_MARKER_INSTALLER="Z:$<TARGET_FILE:marker_installer>")
+    add_dependencies(${name} marker_installer)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${wine_environment}")
+endfunction()
