@@ -53,6 +53,12 @@ windows-installer: setup
 
 bench: build
 	@bash bench/run $(BUILD)
+	@if [ -z "$(MORVANTIL_WINDOWS_DEPS)" ]; then \
+	    echo "make bench: Windows part skipped: no Windows libraries (MORVANTIL_WINDOWS_DEPS=<archive or prefix>)"; \
+	else \
+	    bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" morvantil $(CMAKE_FLAGS) >/dev/null && \
+	    echo "== Windows" && bash bench/windows/run $(WINBUILD); \
+	fi
 
 # A .deb of the program, built in $(PACKAGE_BUILD). For production, CMAKE_FLAGS naming the
 # real servers (-DMORVANTIL_FTP_HOST=... -DMORVANTIL_UPDATE_BASE_URL=...).

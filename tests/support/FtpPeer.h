@@ -2,7 +2,7 @@
 // The test FTP server (tests/peers/ftp_server.py) as one object: started on 127.0.0.1 on a
 // free port with the program's fixed account, serving a fresh folder, stopped when the
 // object goes. Header-only, so the benchmarks can use it too.
-#include "support/PeerLink.h"
+#include "PeerLink.h"
 
 #include <QDir>
 #include <QFile>

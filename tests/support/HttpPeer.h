@@ -1,6 +1,6 @@
 #pragma once
 // The update service's stand-in: tests/peers/http_server.py on 127.0.0.1 and a free port.
-#include "support/PeerLink.h"
+#include "PeerLink.h"
 
 #include <QStringList>
 
