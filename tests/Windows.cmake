@@ -1,11 +1,13 @@
 # The Windows build's tests: each Qt Test program runs under Wine, in a Wine prefix of the
-# build's own, made once before the first test.
+# build's own, whose Wine server runs from the first test to the last.
 set(wine_prefix ${PROJECT_BINARY_DIR}/wineprefix)
 set(wine_environment "WINEPREFIX=${wine_prefix};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 set(CMAKE_CROSSCOMPILING_EMULATOR /bin/bash ${CMAKE_CURRENT_LIST_DIR}/support/wine-test)
 
-add_test(NAME wine_prefix COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/support/wine-prefix)
-set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}")
+add_test(NAME wine_start COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/support/wine-prefix start)
+add_test(NAME wine_stop COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/support/wine-prefix stop)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}")
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${wine_environment}")
 # The broker maps the Windows paths it is given through the same prefix.
 set_tests_properties(peer_broker_start PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}")
 
