@@ -28,6 +28,8 @@ import time
 import urllib.request
 
 PEERS = os.path.dirname(os.path.abspath(__file__))
+# Debian's Python, which has pyftpdlib.
+PYTHON = "/usr/bin/python3"
 WINDOWS_PATH = re.compile(r"^([A-Za-z]):[/\\](.*)$")
 
 
@@ -49,7 +51,7 @@ class Peers:
     def start(self, peer, args):
         if os.path.basename(peer) != peer or not os.path.isfile(os.path.join(PEERS, peer)):
             raise ValueError("no peer " + peer)
-        process = subprocess.Popen([sys.executable, os.path.join(PEERS, peer)] +
+        process = subprocess.Popen([PYTHON, os.path.join(PEERS, peer)] +
                                    [linux_path(a) for a in args],
                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         with self.lock:
