@@ -2,8 +2,17 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The Windows cross build, and the Windows libraries it needs: their archive or an
+# unpacked prefix. Found by themselves when scripts/windows-deps has made them, or when
+# the shared folder beside the project holds the prebuilt archive.
+WINBUILD ?= build-windows
+WINDOWS_DEPS_ARCHIVE = mingw64-qt6.4.2-curl7.88.1-static.tar.xz
+MORVANTIL_WINDOWS_DEPS ?= $(firstword $(wildcard $(HOME)/.cache/morvantil/windows-deps/$(WINDOWS_DEPS_ARCHIVE) \
+                                                 ../shared/windows-deps/$(WINDOWS_DEPS_ARCHIVE)))
+# `make package` builds apart, without the version check at start (see README).
+PACKAGE_BUILD ?= build-package
 
-.PHONY: all setup build run test bench screenshots package clean
+.PHONY: all setup build run test windows-test bench screenshots package windows windows-installer clean
 
 all: build
 
@@ -21,18 +30,47 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory windows-test
+
+# The Windows build of every test, under Wine; skipped, in one line, without the libraries.
+windows-test:
+	@if [ -z "$(MORVANTIL_WINDOWS_DEPS)" ]; then \
+	    echo "make test: Windows part skipped: no Windows libraries (MORVANTIL_WINDOWS_DEPS=<archive or prefix>, or run scripts/windows-deps)"; \
+	else \
+	    bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" all $(CMAKE_FLAGS) && \
+	    cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS); \
+	fi
+
+# Morvantil.exe, cross-built with MinGW-w64.
+windows: setup
+	@bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" morvantil $(CMAKE_FLAGS)
+	@ls -l $(WINBUILD)/Morvantil.exe
+
+# $(WINBUILD)/Morvantil-<version>-setup.exe, made with NSIS.
+windows-installer: setup
+	@bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" windows_installer $(CMAKE_FLAGS)
+	@ls -l $(WINBUILD)/Morvantil-*-setup.exe
 
 bench: build
 	@bash bench/run $(BUILD)
+	@if [ -z "$(MORVANTIL_WINDOWS_DEPS)" ]; then \
+	    echo "make bench: Windows part skipped: no Windows libraries (MORVANTIL_WINDOWS_DEPS=<archive or prefix>)"; \
+	else \
+	    bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" morvantil $(CMAKE_FLAGS) >/dev/null && \
+	    echo "== Windows" && bash bench/windows/run $(WINBUILD); \
+	fi
 
-# A .deb of the program in $(BUILD). For production, a fresh BUILD folder and CMAKE_FLAGS
-# naming the real servers (-DMORVANTIL_FTP_HOST=... -DMORVANTIL_UPDATE_BASE_URL=...).
-package: build
-	cd $(BUILD) && cpack -G DEB
-	@ls -l $(BUILD)/*.deb
+# A .deb of the program, built in $(PACKAGE_BUILD). For production, CMAKE_FLAGS naming the
+# real servers (-DMORVANTIL_FTP_HOST=... -DMORVANTIL_UPDATE_BASE_URL=...).
+package: setup
+	@[ -f $(PACKAGE_BUILD)/CMakeCache.txt ] || \
+	    cmake -S . -B $(PACKAGE_BUILD) -DMORVANTIL_SELF_UPDATE=OFF -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	@ls -l $(PACKAGE_BUILD)/*.deb
 
 screenshots: build
 	@bash scripts/screenshots screenshots
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(PACKAGE_BUILD)

@@ -3,7 +3,8 @@
 # `make run` starts things: the local FTP server and update service come up, the settings
 # window asks for the ISTAT code and the folder (picked with the folder picker), the main
 # window sends the five files, "chiudi" ends everything. Then a second start goes straight
-# to the main window. Usage: newcomer_walk_test.sh PROGRAM REPO_ROOT
+# to the main window. The Windows build (Morvantil.exe) walks the same way under Wine.
+# Usage: newcomer_walk_test.sh PROGRAM REPO_ROOT
 set -euo pipefail
 program="$(realpath "$1")"
 root="$(realpath "$2")"
@@ -16,11 +17,18 @@ xvfb_pid=""
 run_pid=""
 finish() {
     [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null || true
+    [[ "$program" == *.exe ]] && { wineserver -k 2>/dev/null || true; }
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap finish EXIT
+if [[ "$program" == *.exe ]]; then
+    # A Wine prefix of its own, so that its Wine server and desktop use this walk's X
+    # display alone, whatever other tests run meanwhile.
+    cp -a "$WINEPREFIX" "$work/wineprefix"
+    export WINEPREFIX="$work/wineprefix"
+fi
 fail() { echo "FAIL: $*"; [ -f "$work/run.log" ] && sed 's/^/  run: /' "$work/run.log"; exit 1; }
 step() { echo "-- $*"; }
 
@@ -79,7 +87,10 @@ click "$settings" 52 142               # Salva
 step "the main window: Trasferimento sends the five files"
 main="$(window "Trasferimento file da Brenola v1.3")"
 [ "$(cat "$MORVANTIL_RUN_DIR/com.dat")" = $'016024\r' ] || fail "com.dat holds $(od -c "$MORVANTIL_RUN_DIR/com.dat")"
-[ "$(cat "$MORVANTIL_RUN_DIR/path.dat")" = "$MORVANTIL_RUN_DIR/sample-export"$'\r' ] ||
+chosen="$MORVANTIL_RUN_DIR/sample-export"
+# Under Wine the Linux root is drive Z:, and paths take Windows' separator.
+[[ "$program" == *.exe ]] && chosen="Z:${chosen//\//\\}"
+[ "$(cat "$MORVANTIL_RUN_DIR/path.dat")" = "$chosen"$'\r' ] ||
     fail "path.dat holds $(cat "$MORVANTIL_RUN_DIR/path.dat")"
 click "$main" 51 127                   # Trasferimento
 served="$MORVANTIL_RUN_DIR/ftp-root"

@@ -107,7 +107,8 @@ void TestInetFtp::uploadsEveryFileOverOneConnection()
     QCOMPARE(ended.count(), 1 + commands.size());
 
     QCOMPARE(peer.Received(QStringLiteral(" 042 _DIA.txt")), small);
-    QCOMPARE(peer.Received(QStringLiteral("a#b?c;d%41.txt")), QByteArray(""));
+    // Read from the server's log: '?' cannot stand in a Windows file name.
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED a#b?c;d%41.txt 0")), 1);
     QVERIFY(peer.Received(QStringLiteral("BIG.txt")) == large);
     QCOMPARE(peer.Count(QStringLiteral("CMD STOR  042 _DIA.txt")), 1);
     // One connection, one login, and a QUIT the server really received.

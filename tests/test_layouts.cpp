@@ -15,6 +15,9 @@
 #include <QLineEdit>
 #include <QtTest>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 namespace {
 
@@ -151,6 +154,15 @@ void TestLayouts::progressWindow()
     CheckWindow(form.get(), "Controllo aggiornamenti in corso...", {407, 26},
                 {{"Label1", "", {8, 7, 392, 13}}});
     QVERIFY(IsNavyOnWhite(form->Label1));
+    // Behind the bar: the system colour of an active window's border on Windows, grey elsewhere.
+#ifdef Q_OS_WIN
+    const COLORREF border = GetSysColor(COLOR_ACTIVEBORDER);
+    const QColor background(GetRValue(border), GetGValue(border), GetBValue(border));
+#else
+    const QColor background(180, 180, 180);
+#endif
+    QVERIFY(form->autoFillBackground());
+    QCOMPARE(form->palette().color(QPalette::Window), background);
     const QFont font = form->Label1->font();
     QCOMPARE(font.families().value(0), QString("MS Sans Serif"));
     QCOMPARE(font.pointSizeF(), 8.25);

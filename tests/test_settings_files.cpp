@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QtTest>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 class TestSettingsFiles : public QObject {
     Q_OBJECT
@@ -25,7 +28,12 @@ void TestSettingsFiles::writesValueThenCrLf_data()
     QTest::newRow("three letters") << "abc" << QByteArray("abc\r\n");
     QTest::newRow("empty") << "" << QByteArray("\r\n");
     QTest::newRow("blanks kept") << "  042 " << QByteArray("  042 \r\n");
+#ifdef Q_OS_WIN
+    // The ANSI code page: 1252 on Italian Windows (and under Wine).
+    QTest::newRow("accents") << QString::fromUtf8("Città d'Òria") << QByteArray("Citt\xE0 d'\xD2ria\r\n");
+#else
     QTest::newRow("accents") << QString::fromUtf8("Città d'Òria") << QByteArray("Citt\xC3\xA0 d'\xC3\x92ria\r\n");
+#endif
     QTest::newRow("doubled backslash") << "D:\\\\DATI" << QByteArray("D:\\\\DATI\r\n");
 }
 
@@ -90,9 +98,20 @@ void TestSettingsFiles::existenceMeansOrdinaryVisibleFile()
     QVERIFY(SettingsFileExists("./com.dat"));
     QVERIFY(SettingsFileExists("link.dat"));
     QVERIFY(!SettingsFileExists("path.dat"));
-    QVERIFY(!SettingsFileExists(".hidden.dat"));
     QVERIFY(!SettingsFileExists("absent.dat"));
+#ifdef Q_OS_WIN
+    // Windows: the hidden and the system attributes count as missing; names ignore case.
+    dir.write("nascosto.dat", "1\r\n");
+    dir.write("sistema.dat", "1\r\n");
+    QVERIFY(SetFileAttributesW(reinterpret_cast<LPCWSTR>(dir.file("nascosto.dat").utf16()), FILE_ATTRIBUTE_HIDDEN));
+    QVERIFY(SetFileAttributesW(reinterpret_cast<LPCWSTR>(dir.file("sistema.dat").utf16()), FILE_ATTRIBUTE_SYSTEM));
+    QVERIFY(!SettingsFileExists("nascosto.dat"));
+    QVERIFY(!SettingsFileExists("sistema.dat"));
+    QVERIFY(SettingsFileExists("COM.DAT"));
+#else
+    QVERIFY(!SettingsFileExists(".hidden.dat"));
     QVERIFY(!SettingsFileExists("COM.DAT"));
+#endif
 }
 
 void TestSettingsFiles::failedWriteIsReportedAndKeepsOldFile()

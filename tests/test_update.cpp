@@ -19,8 +19,16 @@ namespace {
 const QString Query = QStringLiteral("/morvantil/update.php?v=1.3");
 const QString Caption = QStringLiteral("Controllo aggiornamenti in corso... | ");
 const QString Downloading = QStringLiteral("Nuova versione disponibile. Scaricamento in corso...");
-// An installer that proves it was started, and in which folder.
+// An installer that proves it was started, and in which folder: a program for this
+// platform (on Windows, tests/support/marker_installer.cpp).
+#ifdef Q_OS_WIN
+const QByteArray MarkerInstaller = [] {
+    QFile program(QStringLiteral(MORVANTIL_MARKER_INSTALLER));
+    return program.open(QIODevice::ReadOnly) ? program.readAll() : QByteArray("missing marker");
+}();
+#else
 const QByteArray MarkerInstaller = "#!/bin/sh\npwd > started.txt\n";
+#endif
 
 // A message box, and how things stood when it came up.
 struct Box {

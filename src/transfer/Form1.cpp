@@ -20,10 +20,12 @@ Form1::Form1(const ServerAddresses& servers)
 
 void Form1::Load()
 {
+#if MORVANTIL_SELF_UPDATE
     CheckForUpdate();
     // Once the new version's installer runs, this window is closed and the program ends.
     if (IsUnloaded())
         return;
+#endif
 
     const QStringList names = TransferSequence::LocalNames();
     dia = names[0];

@@ -2,6 +2,7 @@
 #include "platform/FileExists.h"
 #include "platform/Inet.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
@@ -13,14 +14,16 @@ QString GetShortFileName(const QString& FullPath)
     try {
         if (!FileExists(FullPath))
             return {};
+        // The transfer runs later and elsewhere: a relative folder must not depend on it.
+        const QString absolute = QFileInfo(FullPath).absoluteFilePath();
 #ifdef Q_OS_WIN
-        const std::string shortPath = Win32ShortPathName(FullPath.toLocal8Bit().toStdString());
+        const std::string shortPath =
+            Win32ShortPathName(QDir::toNativeSeparators(absolute).toLocal8Bit().toStdString());
         if (shortPath.empty())
             return {};
         return Inet::LocalPart(QString::fromLocal8Bit(shortPath));
 #else
-        // The transfer runs later and elsewhere: a relative folder must not depend on it.
-        return Inet::LocalPart(QFileInfo(FullPath).absoluteFilePath());
+        return Inet::LocalPart(absolute);
 #endif
     } catch (...) {
         return {};

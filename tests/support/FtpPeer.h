@@ -2,34 +2,25 @@
 // The test FTP server (tests/peers/ftp_server.py) as one object: started on 127.0.0.1 on a
 // free port with the program's fixed account, serving a fresh folder, stopped when the
 // object goes. Header-only, so the benchmarks can use it too.
+#include "PeerLink.h"
+
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#ifndef MORVANTIL_PEERS_DIR
-#define MORVANTIL_PEERS_DIR ""
-#endif
-#ifndef MORVANTIL_PYTHON
-#define MORVANTIL_PYTHON "/usr/bin/python3"
-#endif
 
 class FtpPeer {
 public:
     // switches: ftp_server.py's own (--refuse-writes, --throttle N, --cut-after N, ...).
     explicit FtpPeer(const QStringList& switches = {},
-                     const QString& script = QStringLiteral(MORVANTIL_PEERS_DIR "/ftp_server.py"))
+                     const QString& script = QStringLiteral("ftp_server.py"))
     {
         QDir(dir_.path()).mkdir(QStringLiteral("root"));
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(MORVANTIL_PYTHON),
-                       QStringList{script, QStringLiteral("--root"), Root(),
-                                   QStringLiteral("--log"), LogPath(),
-                                   QStringLiteral("--stop-with-stdin")} + switches);
-        while (!process_.canReadLine() && process_.waitForReadyRead(15000)) {
-        }
-        port_ = process_.readLine().trimmed().toInt();
+        port_ = process_.Start(QFileInfo(script).fileName(),
+                               QStringList{QStringLiteral("--root"), Root(), QStringLiteral("--log"),
+                                           LogPath(), QStringLiteral("--stop-with-stdin")} + switches)
+                    .toInt();
     }
 
     ~FtpPeer() { Stop(); }
@@ -69,19 +60,13 @@ public:
         return count;
     }
 
-    void Stop()
-    {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        // Its log is written line by line: nothing is lost by not waiting for a clean end.
-        process_.kill();
-        process_.waitForFinished();
-    }
+    // Its log is written line by line: nothing is lost when it ends.
+    void Stop() { process_.Stop(); }
 
 private:
     QString LogPath() const { return dir_.filePath(QStringLiteral("server.log")); }
 
     QTemporaryDir dir_;
-    QProcess process_;
+    PeerLink process_;
     int port_ = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The update service's stand-in: tests/peers/http_server.py on 127.0.0.1 and a free port.
-#include <QProcess>
+#include "PeerLink.h"
+
 #include <QStringList>
 
 class HttpPeer {
@@ -18,7 +19,6 @@ public:
     void clear();            // routes and requests
 
 private:
-    QByteArray command(const QByteArray& json);
-    QProcess process_;
+    PeerLink process_;
     int port_ = 0;
 };
