@@ -11,7 +11,6 @@
 
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -143,10 +142,7 @@ private slots:
 
 void TestUpload::initTestCase()
 {
-    QProcess make;
-    make.start(QStringLiteral(MORVANTIL_PYTHON),
-               {QStringLiteral(MORVANTIL_PEERS_DIR "/make_certificates.py"), certificates_.path()});
-    QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+    QVERIFY(MakeTestCertificates(certificates_.path()));
 }
 
 void TestUpload::sendsTheFivePairsOverOneConnection_data()

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Makes the test certificates in OUTDIR with the openssl tool, fresh for each test run:
+"""Makes the test certificates in OUTDIR with the openssl tool, fresh for each test run, and
+prints "ready" (or the openssl tool's complaint) when done:
   ca.pem                          the test CA the program is told to trust
   server.pem / server.key         127.0.0.1 and localhost, signed by that CA
   othername.pem / othername.key   "altro.invalid" only, signed by that CA
@@ -34,6 +35,13 @@ def make_server(out, name, ca, alt_names):
 
 def main():
     out = sys.argv[1]
+    try:
+        make_all(out)
+    except subprocess.CalledProcessError as error:
+        print("failed: " + error.stderr.decode(errors="replace").replace("\n", " "), flush=True)
+
+
+def make_all(out):
     os.makedirs(out, exist_ok=True)
     make_ca(out, "test")
     make_ca(out, "rogue")
@@ -41,6 +49,7 @@ def main():
     make_server(out, "othername", "test", ["DNS:altro.invalid"])
     make_server(out, "unknown", "rogue", ["IP:127.0.0.1", "DNS:localhost"])
     os.replace(f"{out}/test-ca.pem", f"{out}/ca.pem")
+    print("ready", flush=True)
 
 
 if __name__ == "__main__":

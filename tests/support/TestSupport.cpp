@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 #include "platform/WindowRegistry.h"
+#include "support/PeerLink.h"
 
 #include <QApplication>
 #include <QFile>
@@ -93,43 +94,33 @@ int RunProgram(const QString& program, const QStringList& arguments, QByteArray*
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-struct StallingFolder::Process {
-    QProcess process;
+struct StallingFolder::Peer {
+    PeerLink link;
 };
 
-StallingFolder::StallingFolder(qint64 size, qint64 stallAfter)
+StallingFolder::StallingFolder(qint64 size, qint64 stallAfter) : peer_(new Peer)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(size);
-    Q_UNUSED(stallAfter);
-    reason_ = QStringLiteral("no FUSE file system on Windows");
-#else
-    process_ = new Process;
-    process_->process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process_->process.start(QStringLiteral(MORVANTIL_PYTHON),
-                            {QStringLiteral(MORVANTIL_PEERS_DIR "/stall_fs.py"), dir_.path(),
-                             QStringLiteral("--size"), QString::number(size),
-                             QStringLiteral("--stall-after"), QString::number(stallAfter)});
-    QDeadlineTimer mounted(10000);
-    while (!QFileInfo::exists(dir_.filePath(QStringLiteral("DIA.TXT"))) && !mounted.hasExpired()
-           && process_->process.state() != QProcess::NotRunning)
-        QThread::msleep(20);
-    if (!QFileInfo::exists(dir_.filePath(QStringLiteral("DIA.TXT"))))
+    const QByteArray answer = peer_->link.Start(
+        QStringLiteral("stall_fs.py"), {dir_.path(), QStringLiteral("--size"), QString::number(size),
+                                       QStringLiteral("--stall-after"), QString::number(stallAfter)});
+    if (answer.trimmed() != "ready" || !QFileInfo::exists(dir_.filePath(QStringLiteral("DIA.TXT"))))
         reason_ = QStringLiteral("cannot mount a FUSE file system here (root, /dev/fuse and "
                                  "python3-fusepy are needed)");
-#endif
 }
 
 StallingFolder::~StallingFolder()
 {
-    if (!process_)
-        return;
-    process_->process.kill();
-    process_->process.waitForFinished();
-#ifndef Q_OS_WIN
-    umount2(qPrintable(dir_.path()), MNT_DETACH);
-#endif
-    delete process_;
+    // The file system unmounts itself and ends once its input closes.
+    delete peer_;
+}
+
+bool MakeTestCertificates(const QString& folder)
+{
+    PeerLink maker;
+    const QByteArray answer = maker.Start(QStringLiteral("make_certificates.py"), {folder});
+    if (answer.trimmed() != "ready")
+        qWarning("test certificates: %s", answer.constData());
+    return answer.trimmed() == "ready";
 }
 
 FullDisk::FullDisk() : previous_(QDir::currentPath())

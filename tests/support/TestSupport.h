@@ -51,8 +51,8 @@ int RunProgram(const QString& program, const QStringList& arguments, QByteArray*
                int timeoutMs = 30000);
 
 // A folder whose five export files stop giving bytes after `stallAfter` bytes, as a
-// stalled network share does (tests/peers/stall_fs.py, a FUSE file system). Mounting needs
-// root and FUSE: Reason() says why not when Ready() is false.
+// stalled network share does (tests/peers/stall_fs.py, a FUSE file system on the Linux
+// side). Mounting needs root and FUSE: Reason() says why not when Ready() is false.
 class StallingFolder {
 public:
     explicit StallingFolder(qint64 size = 100000, qint64 stallAfter = 0);
@@ -63,10 +63,14 @@ public:
 
 private:
     QTemporaryDir dir_;
-    struct Process;
-    Process* process_ = nullptr;
+    struct Peer;
+    Peer* peer_;
     QString reason_;
 };
+
+// A test certificate authority and server certificates, made in `folder` for this run
+// (tests/peers/make_certificates.py says which). False when they could not be made.
+bool MakeTestCertificates(const QString& folder);
 
 // A file system with no room left, made the working directory while it lives: a small
 // tmpfs where this process may mount one, else a file size limit, so that writing past
