@@ -43,7 +43,8 @@ struct Program {
             return -1;
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
-    QStringList Out() { return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts); }
+    // Lines without their ends (CR LF on Windows).
+    QStringList Out() { return QString::fromUtf8(process.readAllStandardOutput()).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts); }
     QString Err() { return QString::fromUtf8(process.readAllStandardError()); }
 };
 
