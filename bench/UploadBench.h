@@ -100,10 +100,11 @@ inline double UploadWithCurl(const QString& host, const QStringList& files)
     return clock.nsecsElapsed() / 1e9;
 }
 
-inline double CpuSeconds()
+// Processor time of this process (who = RUSAGE_SELF) or of its ended children.
+inline double CpuSeconds(int who = RUSAGE_SELF)
 {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    getrusage(who, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
