@@ -170,7 +170,7 @@ void FtpWorker::Cancel()
     }
 }
 
-FtpArrival FtpWorker::LastArrival()
+Inet::Arrival FtpWorker::LastArrival()
 {
     std::lock_guard lock(mutex_);
     return delivered_;
@@ -302,7 +302,7 @@ void FtpWorker::Put(const FtpJob& job)
                             + " alla fine): riprovare a esportazione finita");
     }
     Check(result);
-    const FtpArrival arrival = job.verify ? Verify(job) : FtpArrival{};
+    const Inet::Arrival arrival = job.verify ? Verify(job) : Inet::Arrival{};
     std::lock_guard lock(mutex_);
     arrival_ = arrival;
 }
@@ -328,9 +328,9 @@ void FtpWorker::Secure(const FtpJob& job)
 }
 
 // The reply to SIZE, the last the server gave: the size it holds must be what was sent.
-FtpArrival FtpWorker::Verify(const FtpJob& job)
+Inet::Arrival FtpWorker::Verify(const FtpJob& job)
 {
-    FtpArrival arrival;
+    Inet::Arrival arrival;
     curl_off_t sent = 0;
     curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
     arrival.sent = sent;

@@ -1,6 +1,8 @@
 #pragma once
 // The transfer component's FTP half runs its libcurl handle on a thread of its own: the
 // user-interface thread only hands over commands and hears of their end.
+#include "platform/Inet.h"
+
 #include <QString>
 
 #include <atomic>
@@ -14,8 +16,6 @@
 
 #include <curl/curl.h>
 
-class Inet;
-
 // One command as the worker carries it out.
 struct FtpJob {
     enum Kind { Connect, Put, Quit } kind = Connect;
@@ -28,12 +28,6 @@ struct FtpJob {
     std::string remote;    // Put: its name on the server, as sent
     bool verify = true;    // Put: ask the server for the size it holds
     unsigned generation = 0;
-};
-
-// What the server holds after an upload.
-struct FtpArrival {
-    qint64 sent = -1;      // bytes sent
-    qint64 stored = -1;    // bytes the server reports; -1: it cannot tell (no SIZE)
 };
 
 class FtpWorker : public std::enable_shared_from_this<FtpWorker> {
@@ -57,7 +51,7 @@ public:
     // The busy flag alone, raising nothing.
     bool Busy();
     // The last upload that ended well, once the owner has heard of its end.
-    FtpArrival LastArrival();
+    Inet::Arrival LastArrival();
     // How long the local file has kept the worker waiting in an open or a read, in ms.
     qint64 LocalFileWaitMs() const;
 
@@ -71,7 +65,7 @@ private:
     void Prepare(const FtpJob& job);
     void Check(CURLcode result);
     void Secure(const FtpJob& job);
-    FtpArrival Verify(const FtpJob& job);
+    Inet::Arrival Verify(const FtpJob& job);
     void Abandon();
     void Drop();
 
@@ -96,7 +90,7 @@ private:
     std::optional<std::string> result_;
     // The failure of the command that has ended, until it is raised.
     std::optional<std::string> error_;
-    FtpArrival arrival_, delivered_;
+    Inet::Arrival arrival_, delivered_;
     // Raised by Cancel; a command whose number is no longer current stops.
     std::atomic<unsigned> generation_{0};
     // When the pending open or read of the local file began (steady ms), 0 when none is.

@@ -128,8 +128,7 @@ bool Inet::StillExecuting()
 
 Inet::Arrival Inet::LastArrival() const
 {
-    const FtpArrival arrival = worker_->LastArrival();
-    return {arrival.sent, arrival.stored};
+    return worker_->LastArrival();
 }
 
 void Inet::Cancel()
