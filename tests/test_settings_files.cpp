@@ -55,7 +55,10 @@ void TestSettingsFiles::readsFirstLineOnly_data()
     QTest::newRow("no line end") << QByteArray("whole content") << "whole content";
     QTest::newRow("begins with line end") << QByteArray("\r\nafter") << "";
     QTest::newRow("CR alone ends") << QByteArray("one\rtwo") << "one";
-    QTest::newRow("LF alone stays") << QByteArray("a\nb\nc\rd") << "a\nb\nc";
+    QTest::newRow("LF alone ends") << QByteArray("a\nb\nc\rd") << "a";
+    // Notepad's encodings: the UTF-8 mark is dropped on every system; UTF-16 is not read.
+    QTest::newRow("UTF-8 with its mark") << QByteArray("\xEF\xBB\xBF" "Citt\xC3\xA0\n") << QString::fromUtf8("Città");
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE" "0\0" "1\0\r\0\n\0", 10) << "";
     QTest::newRow("blanks kept") << QByteArray(" 042 \r\n") << " 042 ";
 }
 

@@ -58,13 +58,15 @@ private slots:
         QTest::addColumn<QString>("comune");
         QTest::addColumn<QString>("percorso");
         QTest::addColumn<QByteArray>("pathBytes");
-        QTest::newRow("shorter than before") << "ABC" << "/x" << QByteArray("/x\r\n");
-        QTest::newRow("only blanks") << "   " << " " << QByteArray(" \r\n");
+        QTest::addColumn<QString>("code");  // what is saved: no blank or invisible space around it
+        QTest::newRow("shorter than before") << "ABC" << "/x" << QByteArray("/x\r\n") << "ABC";
+        QTest::newRow("a folder of blanks, invisible spaces around the code")
+            << QString::fromUtf8("\u00A0016024\u200B ") << " " << QByteArray(" \r\n") << "016024";
 #ifdef Q_OS_WIN
         // The ANSI code page: 1252 on Italian Windows (and under Wine).
-        QTest::newRow("accents") << " 016024 " << "/srv/Città/" << QByteArray("/srv/Citt\xe0/\r\n");
+        QTest::newRow("accents") << " 016024 " << "/srv/Città/" << QByteArray("/srv/Citt\xe0/\r\n") << "016024";
 #else
-        QTest::newRow("accents") << " 016024 " << "/srv/Città/" << QByteArray("/srv/Citt\xc3\xa0/\r\n");
+        QTest::newRow("accents") << " 016024 " << "/srv/Città/" << QByteArray("/srv/Citt\xc3\xa0/\r\n") << "016024";
 #endif
     }
 
@@ -73,6 +75,7 @@ private slots:
         QFETCH(QString, comune);
         QFETCH(QString, percorso);
         QFETCH(QByteArray, pathBytes);
+        QFETCH(QString, code);
         ScratchDir dir;
         MessageBoxWatcher boxes;
         Form1* main = Start(dir, true);
@@ -80,13 +83,13 @@ private slots:
         Type(Settings()->percorso, percorso);
         QTest::mouseClick(Settings()->Command1, Qt::LeftButton);
         QCOMPARE(dir.read("path.dat"), pathBytes);
-        QCOMPARE(dir.read("com.dat"), comune.toUtf8() + "\r\n");
+        QCOMPARE(dir.read("com.dat"), code.toUtf8() + "\r\n");
         QCOMPARE(main->path, percorso);
-        QCOMPARE(main->com, comune);
+        QCOMPARE(main->com, code);
         QVERIFY(main->isVisible() && !Settings());
         // The next opening reads them back.
         QCOMPARE(OpenSettings(main)->percorso->text(), percorso);
-        QCOMPARE(Settings()->comune->text(), comune);
+        QCOMPARE(Settings()->comune->text(), code);
         QVERIFY(boxes.seen().isEmpty());
     }
 
@@ -96,7 +99,8 @@ private slots:
         QTest::addColumn<QString>("percorso");
         QTest::newRow("both") << "" << "";
         QTest::newRow("comune") << "" << "/srv/nuova";
-        QTest::newRow("percorso") << " " << "";
+        QTest::newRow("percorso") << "016024" << "";
+        QTest::newRow("a code of blanks") << QString::fromUtf8(" \u00A0 ") << "/srv/nuova";
     }
 
     void salvaRefusesAnEmptyBox()
@@ -146,7 +150,7 @@ private slots:
         dir.write("com.dat", " 016024 \r\nsecond\r\n");
         Form1* main = Start(dir, false);
         // Each box is filled from its own file, if that is one.
-        QCOMPARE(Settings()->comune->text(), QString(" 016024 "));
+        QCOMPARE(Settings()->comune->text(), QString("016024"));
         QCOMPARE(Settings()->percorso->text(), QString());
         QTest::keyClicks(Settings()->percorso, "/srv/export");
         QTest::mouseClick(Settings()->Command1, Qt::LeftButton);
@@ -160,7 +164,7 @@ private slots:
         QVERIFY(QDir(dir.path()).rmdir("path.dat"));
         QTest::mouseClick(Settings()->Command1, Qt::LeftButton);
         QCOMPARE(dir.read("path.dat"), QByteArray("/srv/export\r\n"));
-        QCOMPARE(dir.read("com.dat"), QByteArray(" 016024 \r\n"));
+        QCOMPARE(dir.read("com.dat"), QByteArray("016024\r\n"));
         QVERIFY(main->isVisible() && !Settings());
     }
 

@@ -23,14 +23,14 @@ void Form3::Load()
     if (SettingsFileExists(QStringLiteral("./path.dat")))
         percorso->setText(ReadSettingsLine(QStringLiteral("./path.dat")));
     if (SettingsFileExists(QStringLiteral("./com.dat")))
-        comune->setText(ReadSettingsLine(QStringLiteral("./com.dat")));
+        comune->setText(TrimIstatCode(ReadSettingsLine(QStringLiteral("./com.dat"))));
 }
 
 void Form3::Salva()
 {
-    const QString codice = comune->text();
+    const QString codice = TrimIstatCode(comune->text());
     const QString cartella = percorso->text();
-    // Only an empty box is refused; blanks are a value like any other.
+    // Only an empty box is refused; the folder keeps its blanks, the code has none.
     if (codice.isEmpty() || cartella.isEmpty()) {
         MsgBox(QStringLiteral("Compilare entrambi i campi"), MbOkStop, QStringLiteral("Attenzione!"));
         return;

@@ -5,8 +5,13 @@
 
 // True when the name is an ordinary, visible file.
 bool SettingsFileExists(const QString& fileName);
-// The first line without its end (CR, or CR LF; LF alone stays in the value).
-// A file that cannot be read, or is empty, reads as empty text.
+// The first line without its end (CR LF, LF or CR), in the system's encoding, or in UTF-8
+// after a UTF-8 mark. A file that cannot be read, is empty or is UTF-16 reads as empty text.
 QString ReadSettingsLine(const QString& fileName);
+// Why a settings file that exists reads as empty text although it holds something; "" when
+// nothing is wrong with it.
+QString SettingsFileProblem(const QString& fileName);
+// The ISTAT code without the blanks and invisible spaces around it, which are no part of it.
+QString TrimIstatCode(const QString& code);
 // Replaces the file with the value and CR LF, atomically. False when it could not.
 [[nodiscard]] bool WriteSettingsLine(const QString& fileName, const QString& value);
