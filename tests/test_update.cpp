@@ -133,6 +133,7 @@ void TestUpdate::noUpdate_data()
     QTest::newRow("answer cut short") << address << 200 << "cut";
     QTest::newRow("never answers") << address << 200 << "hang";
     QTest::newRow("not running") << address << 0 << "";
+    QTest::newRow("an answer past 64 KiB") << address + "\n" + QByteArray(70 * 1024, 'x') << 200 << "normal";
 }
 
 void TestUpdate::noUpdate()
@@ -172,6 +173,8 @@ void TestUpdate::update_data()
     QTest::newRow("tab inside, blank and LF after") << peer_.url("/files/\tnew.exe \n") << "/files/new.exe" << QByteArray();
     QTest::newRow("blank inside") << peer_.url("/files/new one.exe") << "/files/new%20one.exe" << QByteArray();
     QTest::newRow("over an older, longer update.exe") << address << "/files/new.exe" << QByteArray(5000, 'o');
+    QTest::newRow("a second line") << address + "\r\n" + peer_.url("/other.exe") << "/files/new.exe" << QByteArray();
+    QTest::newRow("a password in it") << QString(address).replace("://", "://utente:segreta@") << "/files/new.exe" << QByteArray();
 }
 
 void TestUpdate::update()
@@ -204,6 +207,7 @@ void TestUpdate::update()
                               QFileInfo(dir.path()).canonicalFilePath().toUtf8(), 5000);
     QCOMPARE(dir.read("update.exe"), MarkerInstaller);
     QCOMPARE(Files(), (QStringList{"started.txt", "update.exe"}));
+    QVERIFY(!dir.read("morvantil.log").contains("segreta"));
 }
 
 void TestUpdate::updateFails_data()

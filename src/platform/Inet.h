@@ -42,6 +42,10 @@ public:
     bool StillExecuting();
     // Stops whatever runs and drops the connection, without a word to anyone.
     void Cancel();
+    // Stops the run at the next safe point and keeps the connection for its last words: an
+    // upload under way ends where it is, its partial file is removed from the server (DELE),
+    // and the command fails; QUIT may follow. A command that is not an upload ends at once.
+    void Stop();
     // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
     // count fails the command, as a refused upload does; a server that does not know the
     // command is taken at its word. What the last upload that ended well found:
@@ -75,6 +79,9 @@ public:
     // then raises. Only a final status of 200 (after redirects) is a download.
     using Sink = std::function<bool(const char* data, qint64 size)>;
     void OpenURL(const QString& url, const Sink& sink);
+    // An address as logs and messages show it: its first line, without a password, cut
+    // after a few hundred characters.
+    static QString ShownAddress(const QString& url);
     // The longest a text request (type 0) may take as a whole, in seconds.
     void OpenURLTimeout(int seconds) { openUrlTimeoutSeconds_ = seconds; }
     // A byte download fails below bytesPerSecond on average over `seconds`, or when it

@@ -7,18 +7,23 @@
 
 namespace {
 
-// No reply kept in memory comes near this; an endless stream must not eat the memory.
+// No reply kept in memory comes near these; an endless stream must not eat the memory.
 constexpr qint64 MaxBodyBytes = qint64(1) << 30;
+constexpr qint64 MaxTextBytes = 64 * 1024;
+// Longer addresses are cut where they are shown, so that no log line grows without end.
+constexpr qsizetype MaxShownAddress = 300;
 
 // Reads an address as a browser's address bar does: blanks and control characters around
-// it go, and so do tabs and line ends inside it (a service that prints the address with
-// a line end after it still names the file).
+// it go, and so do tabs inside it. Only the first line counts: a service that prints the
+// address with a line end after it still names the file, and a second line is no part of it.
 QString CleanAddress(const QString& url)
 {
     qsizetype begin = 0;
-    qsizetype end = url.size();
-    while (begin < end && url[begin].unicode() <= u' ')
+    while (begin < url.size() && url[begin].unicode() <= u' ')
         ++begin;
+    qsizetype end = begin;
+    while (end < url.size() && url[end] != u'\n' && url[end] != u'\r')
+        ++end;
     while (end > begin && url[end - 1].unicode() <= u' ')
         --end;
     QString clean;
@@ -36,10 +41,11 @@ size_t Deliver(char* data, size_t size, size_t count, void* target)
     return (*static_cast<const Inet::Sink*>(target))(data, qint64(bytes)) ? bytes : 0;
 }
 
-Inet::Sink Collect(QByteArray& body)
+Inet::Sink Collect(QByteArray& body, qint64 limit, bool& tooLong)
 {
-    return [&body](const char* data, qint64 size) {
-        if (body.size() + size > MaxBodyBytes)
+    return [&body, limit, &tooLong](const char* data, qint64 size) {
+        tooLong = body.size() + size > limit;
+        if (tooLong)
             return false;
         body.append(data, size);
         return true;
@@ -56,7 +62,9 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
     const QUrl parsed(CleanAddress(url), QUrl::TolerantMode);
     const QByteArray address = parsed.toEncoded();
     if (!parsed.isValid() || (parsed.scheme() != u"http" && parsed.scheme() != u"https"))
-        throw InetError("indirizzo non http: " + url.toStdString());
+        throw InetError("indirizzo non http: " + ShownAddress(url).toStdString());
+    // What errors say of the address: never its password.
+    const std::string shown = ShownAddress(url).toStdString();
 
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle)
@@ -96,18 +104,18 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
                                    + " byte/s per " + std::to_string(download_.seconds)
                                    + " s o più lungo di " + std::to_string(download_.wholeSeconds) + " s"
                              : CurlCause(result, {}, openUrlTimeoutSeconds_))
-                        + ", " + address.toStdString());
+                        + ", " + shown);
 
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 400 || (download && status != 200))
-        throw InetError("risposta HTTP " + std::to_string(status) + ", " + address.toStdString());
+        throw InetError("risposta HTTP " + std::to_string(status) + ", " + shown);
     curl_off_t announced = -1;
     curl_off_t received = 0;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
     curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
     if (announced >= 0 && received < announced)
-        throw InetError("risposta interrotta, " + address.toStdString());
+        throw InetError("risposta interrotta, " + shown);
 }
 
 QVariant Inet::OpenURL(const QString& url, int type)
@@ -115,7 +123,15 @@ QVariant Inet::OpenURL(const QString& url, int type)
     if (type != 0 && type != 1)
         throw InetError("OpenURL: tipo di dati sconosciuto " + std::to_string(type));
     QByteArray body;
-    Fetch(url, Collect(body), type == 1);
+    const qint64 limit = type == 1 ? MaxBodyBytes : MaxTextBytes;
+    bool tooLong = false;
+    try {
+        Fetch(url, Collect(body, limit, tooLong), type == 1);
+    } catch (const InetError&) {
+        if (tooLong)
+            throw InetError("risposta più lunga di " + std::to_string(limit) + " byte, " + ShownAddress(url).toStdString());
+        throw;
+    }
     if (type == 1)
         return body;
     return QString::fromLocal8Bit(body);
@@ -124,4 +140,12 @@ QVariant Inet::OpenURL(const QString& url, int type)
 void Inet::OpenURL(const QString& url, const Sink& sink)
 {
     Fetch(url, sink, true);
+}
+
+QString Inet::ShownAddress(const QString& url)
+{
+    const QString clean = CleanAddress(url);
+    const QUrl parsed(clean, QUrl::TolerantMode);
+    const QString shown = parsed.isValid() ? parsed.toString(QUrl::RemovePassword | QUrl::FullyEncoded) : clean;
+    return shown.size() > MaxShownAddress ? shown.left(MaxShownAddress) + QStringLiteral("...") : shown;
 }

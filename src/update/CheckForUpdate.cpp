@@ -80,7 +80,7 @@ void Install(Form1* main, Form4* progress, const QString& address, const Transfe
                      error);
         return;
     }
-    log.Write(QStringLiteral("Aggiornamento scaricato da %1 e avviato").arg(address.trimmed()));
+    log.Write(QStringLiteral("Aggiornamento scaricato da %1 e avviato").arg(Inet::ShownAddress(address)));
     main->Unload();
 }
 
@@ -108,7 +108,7 @@ void CheckForUpdate()
     }
     // The answer goes on unchanged; the transfer component reads it as a browser would.
     if (IsDownloadAddress(answer)) {
-        log.Write(QStringLiteral("Controllo aggiornamenti: nuova versione in %1").arg(answer.trimmed()));
+        log.Write(QStringLiteral("Controllo aggiornamenti: nuova versione in %1").arg(Inet::ShownAddress(answer)));
         Install(main, progress, answer, log);
     } else if (answered) {
         log.Write(QStringLiteral("Controllo aggiornamenti: nessun aggiornamento"));
