@@ -1,6 +1,7 @@
 // The transfer component's FTP commands against a real FTP server on 127.0.0.1.
 #include "platform/Inet.h"
 #include "support/FtpPeer.h"
+#include "support/HttpPeer.h"
 #include "support/TestSupport.h"
 #include "transfer/WaitWhileBusy.h"
 
@@ -91,6 +92,11 @@ void TestInetFtp::uploadsEveryFileOverOneConnection()
     const QString largePath = WriteFile(folder, QStringLiteral("BIG.TXT"), large);
     QVERIFY(!Inet::LocalPart(smallPath).contains(u' '));
 
+    // An office's proxy variables never take the account and the files elsewhere.
+    HttpPeer proxy;
+    QVERIFY(proxy.started());
+    for (const char* variable : {"ftp_proxy", "all_proxy", "ALL_PROXY"})
+        qputenv(variable, proxy.url().toUtf8());
     Inet inet(nullptr, 10);
     QSignalSpy ended(&inet, &Inet::CommandEnded);
     Connect(inet, peer.Url());
@@ -105,6 +111,9 @@ void TestInetFtp::uploadsEveryFileOverOneConnection()
         QCOMPARE(Outcome(inet), QString());
     }
     QCOMPARE(ended.count(), 1 + commands.size());
+    for (const char* variable : {"ftp_proxy", "all_proxy", "ALL_PROXY"})
+        qunsetenv(variable);
+    QCOMPARE(proxy.requests(), QStringList());
 
     QCOMPARE(peer.Received(QStringLiteral(" 042 _DIA.txt")), small);
     // Read from the server's log: '?' cannot stand in a Windows file name.
@@ -329,6 +338,9 @@ void TestInetFtp::aFileThatChangesWhileSentFails()
     growing.close();
     const QString outcome = Outcome(inet);
     QVERIFY2(outcome.contains(QStringLiteral("2000000 byte all'inizio, 2001000 alla fine")), qPrintable(outcome));
+    // What the server got is no export at all: it does not stay under the export's name.
+    QVERIFY2(outcome.endsWith(QStringLiteral("il file dia.txt è stato rimosso dal server")), qPrintable(outcome));
+    QCOMPARE(peer.Received(QStringLiteral("dia.txt")), QByteArray("<missing>"));
 }
 
 QTEST_GUILESS_MAIN(TestInetFtp)

@@ -24,6 +24,10 @@ namespace {
 // Thrown inside the worker when Cancel has stopped the command: nobody hears of it.
 struct Cancelled {};
 
+// How long a stopped upload may take to reach its next read, where it ends and keeps the
+// connection for removing the partial file; after that it is cut off with the connection.
+constexpr qint64 StopGraceMs = 10000;
+
 void CloseSocket(curl_socket_t socket)
 {
 #ifdef Q_OS_WIN
@@ -62,6 +66,7 @@ private:
 // What the read callback needs.
 struct Upload {
     QFile* file;
+    FtpWorker* worker;
     std::atomic<qint64>* localFileSince;
 };
 
@@ -111,6 +116,7 @@ void FtpWorker::Start(FtpJob job)
         if (error_)
             throw InetError(*std::exchange(error_, std::nullopt));
         job.generation = generation_;
+        delivered_ = {};
         next_ = std::move(job);
         busy_ = true;
     }
@@ -155,6 +161,7 @@ void FtpWorker::Cancel()
         ended_ = false;
         busy_ = false;
     }
+    stopSince_ = 0;
     // The worker wakes at once and drops the connection. Closed with a reset rather than
     // an orderly end: in FTP an orderly end of the data connection means "end of file",
     // and the server would keep a cut file as complete.
@@ -168,6 +175,15 @@ void FtpWorker::Cancel()
         // Ends any wait for a reply at once.
         Shutdown(socket, false);
     }
+}
+
+void FtpWorker::Stop()
+{
+    qint64 notYet = 0;
+    stopSince_.compare_exchange_strong(notYet, NowMs());
+    std::lock_guard lock(cancelMutex_);
+    if (multi_)
+        curl_multi_wakeup(multi_);
 }
 
 Inet::Arrival FtpWorker::LastArrival()
@@ -198,6 +214,7 @@ void FtpWorker::Run()
         const FtpJob job = std::move(*next_);
         next_.reset();
         running_ = job.generation;
+        runningKind_ = job.kind;
         lock.unlock();
 
         std::optional<std::string> failure;
@@ -243,6 +260,7 @@ void FtpWorker::Perform(const FtpJob& job)
         Drop();
         Prepare(job);
         Secure(job);
+        serverRoot_ = job.url;
         curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
         // Connects and logs in, then stops: the connection stays for the commands.
         curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
@@ -271,7 +289,7 @@ void FtpWorker::Put(const FtpJob& job)
         if (!OpenRegularFile(file, job.local))
             throw InetError("file locale illeggibile o non regolare: " + job.local.toStdString());
     }
-    Upload upload{&file, &localFileSince_};
+    Upload upload{&file, this, &localFileSince_};
     Prepare(job);
     curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
@@ -291,20 +309,86 @@ void FtpWorker::Put(const FtpJob& job)
         return std::pair(now.size(), now.lastModified());
     };
     const auto before = state();
+    storAccepted_ = false;
+    cutByStop_ = false;
     const CURLcode result = Transfer();
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, nullptr);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(curl_, CURLOPT_READDATA, nullptr);
-    if (!IsCancelled()) {
-        if (const auto after = state(); after != before)
-            throw InetError("il file locale è cambiato durante l'invio (" + std::to_string(before.first)
-                            + " byte all'inizio, " + std::to_string(after.first)
-                            + " alla fine): riprovare a esportazione finita");
-    }
-    Check(result);
-    const Inet::Arrival arrival = job.verify ? Verify(job) : Inet::Arrival{};
+    if (IsCancelled())
+        throw Cancelled();
+
+    std::string failure;
+    bool fileThere = storAccepted_;
+    Inet::Arrival arrival;
+    if (cutByStop_ || (StopRequested() && result != CURLE_OK))
+        failure = "invio interrotto";
+    else if (const auto after = state(); after != before)
+        failure = "il file locale è cambiato durante l'invio (" + std::to_string(before.first)
+                  + " byte all'inizio, " + std::to_string(after.first)
+                  + " alla fine): riprovare a esportazione finita";
+    else if (result != CURLE_OK)
+        failure = CurlCause(result, lastReply_, timeoutSeconds_);
+    else if (job.verify)
+        failure = Verify(job, arrival, fileThere);
+    // Whatever stops an upload midway leaves a cut file under its final name, which the
+    // region could take for a whole one.
+    if (!failure.empty())
+        throw InetError(fileThere ? failure + RemovePartial(job) : failure);
     std::lock_guard lock(mutex_);
     arrival_ = arrival;
+}
+
+// Removes the file of an upload that did not end whole, on the connection it went over.
+// Returns what the log should add about it.
+std::string FtpWorker::RemovePartial(const FtpJob& job)
+{
+    const std::string mayBeCut = "; il file " + job.remote + " sul server potrebbe essere incompleto";
+    if (!ControlConnectionOpen())
+        return mayBeCut + " (collegamento perduto)";
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> remove(
+        curl_slist_append(nullptr, ("DELE " + job.remote).c_str()), curl_slist_free_all);
+    curl_easy_setopt(curl_, CURLOPT_URL, serverRoot_.c_str());
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl_, CURLOPT_QUOTE, remove.get());
+    lastReply_.clear();
+    removing_ = true;
+    // Only on this connection: a new one would be another login the server never expected.
+    {
+        std::lock_guard lock(cancelMutex_);
+        noNewConnection_ = true;
+    }
+    const CURLcode result = Transfer();
+    {
+        std::lock_guard lock(cancelMutex_);
+        noNewConnection_ = false;
+    }
+    removing_ = false;
+    curl_easy_setopt(curl_, CURLOPT_QUOTE, nullptr);
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
+    if (IsCancelled())
+        throw Cancelled();
+    if (result == CURLE_OK)
+        return "; il file " + job.remote + " è stato rimosso dal server";
+    return mayBeCut + (lastReply_.empty() ? std::string() : " (" + lastReply_ + ")");
+}
+
+bool FtpWorker::ControlConnectionOpen()
+{
+    std::lock_guard lock(cancelMutex_);
+    return controlSocket_ != CURL_SOCKET_BAD && sockets_.count(controlSocket_) != 0;
+}
+
+// The data connection ends with a reset once libcurl closes it: an orderly end would tell
+// the server the file is complete.
+void FtpWorker::ResetDataConnections()
+{
+    const linger abortive{1, 0};
+    std::lock_guard lock(cancelMutex_);
+    for (curl_socket_t socket : sockets_)
+        if (socket != controlSocket_)
+            setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+                       sizeof abortive);
 }
 
 // Explicit FTPS for the connection the run is opening, or plain FTP exactly as before.
@@ -328,9 +412,9 @@ void FtpWorker::Secure(const FtpJob& job)
 }
 
 // The reply to SIZE, the last the server gave: the size it holds must be what was sent.
-Inet::Arrival FtpWorker::Verify(const FtpJob& job)
+// Returns the failure, "" when the file arrived whole.
+std::string FtpWorker::Verify(const FtpJob& job, Inet::Arrival& arrival, bool& fileThere)
 {
-    Inet::Arrival arrival;
     curl_off_t sent = 0;
     curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
     arrival.sent = sent;
@@ -338,14 +422,14 @@ Inet::Arrival FtpWorker::Verify(const FtpJob& job)
     if (code == "213") {
         arrival.stored = std::strtoll(lastReply_.c_str() + 3, nullptr, 10);
         if (arrival.stored != arrival.sent)
-            throw InetError("dimensione sul server diversa: " + std::to_string(arrival.sent)
-                            + " byte inviati, " + std::to_string(arrival.stored) + " ricevuti");
+            return "dimensione sul server diversa: " + std::to_string(arrival.sent) + " byte inviati, "
+                   + std::to_string(arrival.stored) + " ricevuti";
     } else if (code != "500" && code != "502" && code != "504") {
         // The command is known, and the file it was told to keep is not there.
-        throw InetError("file " + job.remote + " non trovato sul server dopo l'invio ("
-                        + lastReply_ + ")");
+        fileThere = false;
+        return "file " + job.remote + " non trovato sul server dopo l'invio (" + lastReply_ + ")";
     }
-    return arrival;
+    return {};
 }
 
 // Runs the handle's transfer to its end. libcurl 7.88 sometimes opens a passive data
@@ -399,6 +483,9 @@ void FtpWorker::Prepare(const FtpJob& job)
             throw InetError("libcurl could not start");
         curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp");
+        // The server is reached directly, whatever proxy the environment names: a proxy
+        // would get the account and every file, in clear text even with TLS.
+        curl_easy_setopt(curl_, CURLOPT_PROXY, "");
         curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errorText_);
         curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, timeoutSeconds_);
         curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, timeoutSeconds_);
@@ -432,6 +519,8 @@ void FtpWorker::Check(CURLcode result)
         throw Cancelled();
     if (result == CURLE_OK)
         return;
+    if (result == CURLE_ABORTED_BY_CALLBACK && StopRequested())
+        throw InetError("interrotto");
     throw InetError(CurlCause(result, lastReply_, timeoutSeconds_));
 }
 
@@ -469,6 +558,11 @@ void FtpWorker::Drop()
 size_t FtpWorker::Read(char* buffer, size_t size, size_t count, void* data)
 {
     auto* upload = static_cast<Upload*>(data);
+    if (upload->worker->StopRequested()) {
+        upload->worker->cutByStop_ = true;
+        upload->worker->ResetDataConnections();
+        return 0;  // the end of the upload, with the connection kept
+    }
     LocalFileWait wait(*upload->localFileSince);
     const qint64 read = upload->file->read(buffer, qint64(size * count));
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
@@ -476,24 +570,42 @@ size_t FtpWorker::Read(char* buffer, size_t size, size_t count, void* data)
 
 size_t FtpWorker::Reply(char* data, size_t size, size_t count, void* self)
 {
+    auto* worker = static_cast<FtpWorker*>(self);
     std::string line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
-    static_cast<FtpWorker*>(self)->lastReply_ = std::move(line);
+    // 150 or 125: the server has opened the file and waits for its bytes.
+    if (line.rfind("150", 0) == 0 || line.rfind("125", 0) == 0)
+        worker->storAccepted_ = true;
+    worker->lastReply_ = std::move(line);
     return size * count;
 }
 
 int FtpWorker::Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    return static_cast<FtpWorker*>(data)->IsCancelled() ? 1 : 0;
+    auto* worker = static_cast<FtpWorker*>(data);
+    if (worker->IsCancelled())
+        return 1;
+    // A stopped upload ends at its next read; anything else, or an upload that does not
+    // get there in time, is cut off.
+    const qint64 since = worker->stopSince_;
+    return since != 0 && !worker->removing_
+                   && (worker->runningKind_ != FtpJob::Put || NowMs() - since > StopGraceMs)
+               ? 1
+               : 0;
 }
 
 curl_socket_t FtpWorker::OpenSocket(void* data, curlsocktype, curl_sockaddr* address)
 {
     auto* self = static_cast<FtpWorker*>(data);
+    std::lock_guard lock(self->cancelMutex_);
+    if (self->noNewConnection_)
+        return CURL_SOCKET_BAD;
     const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
     if (socket != CURL_SOCKET_BAD) {
-        std::lock_guard lock(self->cancelMutex_);
+        // The first socket of a connection is its control connection; data ones come beside it.
+        if (self->sockets_.empty())
+            self->controlSocket_ = socket;
         self->sockets_.insert(socket);
     }
     return socket;

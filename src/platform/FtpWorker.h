@@ -48,6 +48,9 @@ public:
     // so that the owner's CommandEnded always comes before the busy flag falls.
     void Deliver();
     void Cancel();
+    // Ends the running command early but keeps the connection: an upload stops where it is
+    // and its partial file is removed from the server; the command then fails.
+    void Stop();
     // The busy flag alone, raising nothing.
     bool Busy();
     // The last upload that ended well, once the owner has heard of its end.
@@ -65,7 +68,11 @@ private:
     void Prepare(const FtpJob& job);
     void Check(CURLcode result);
     void Secure(const FtpJob& job);
-    Inet::Arrival Verify(const FtpJob& job);
+    std::string Verify(const FtpJob& job, Inet::Arrival& arrival, bool& fileThere);
+    std::string RemovePartial(const FtpJob& job);
+    bool StopRequested() const { return stopSince_.load() != 0; }
+    bool ControlConnectionOpen();
+    void ResetDataConnections();
     void Abandon();
     void Drop();
 
@@ -95,17 +102,26 @@ private:
     std::atomic<unsigned> generation_{0};
     // When the pending open or read of the local file began (steady ms), 0 when none is.
     std::atomic<qint64> localFileSince_{0};
+    // When Stop was asked for (steady ms), 0 when it was not; cleared by Cancel.
+    std::atomic<qint64> stopSince_{0};
 
     // The worker thread's own.
     unsigned running_ = 0;
     CURL* curl_ = nullptr;
     char errorText_[CURL_ERROR_SIZE] = {};
     std::string lastReply_;  // the server's last reply line
+    std::string serverRoot_;  // the address the run connected to
+    FtpJob::Kind runningKind_ = FtpJob::Connect;
+    bool storAccepted_ = false;  // the server has opened the file the upload goes to
+    bool cutByStop_ = false;     // the upload was ended early by Stop
+    bool removing_ = false;      // a partial file is being removed: Stop no longer applies
 
     // What Cancel reaches from the owner's thread.
     std::mutex cancelMutex_;
     CURLM* multi_ = nullptr;
     std::set<curl_socket_t> sockets_;
+    curl_socket_t controlSocket_ = CURL_SOCKET_BAD;
+    bool noNewConnection_ = false;
 
     std::thread thread_;
 };

@@ -138,6 +138,11 @@ void Inet::Cancel()
     QMetaObject::invokeMethod(this, &Inet::CommandEnded, Qt::QueuedConnection);
 }
 
+void Inet::Stop()
+{
+    worker_->Stop();
+}
+
 QString Inet::LocalPart(const QString& localPath)
 {
     QString part = localPath;

@@ -13,8 +13,9 @@ Form1::Form1(const ServerAddresses& servers)
 {
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    // A window closed during an upload stops the transfer; the run then ends quietly.
-    connect(this, &Window::Unloaded, Inet1, &Inet::Cancel);
+    // A window closed during an upload stops the transfer, which removes the file it cut
+    // short and says QUIT; the run then ends quietly.
+    connect(this, &Window::Unloaded, Inet1, &Inet::Stop);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 }
 
@@ -43,7 +44,7 @@ void Form1::Load()
     }
 
     path = ReadSettingsLine(QStringLiteral("path.dat"));
-    com = ReadSettingsLine(QStringLiteral("com.dat"));
+    com = TrimIstatCode(ReadSettingsLine(QStringLiteral("com.dat")));
     if (path.isEmpty() || com.isEmpty())
         OpenSettings();
 }

@@ -1,11 +1,13 @@
 #include "transfer/TransferSequence.h"
 #include "platform/FileExists.h"
 #include "platform/Inet.h"
+#include "settings/SettingsFile.h"
 #include "transfer/GetShortFileName.h"
 #include "transfer/WaitWhileBusy.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 namespace {
 
@@ -22,6 +24,23 @@ const Row transferTable[] = {
     {u"Caricamento file imprese CIL in corso...", u"_CILIMP.txt"},
     {u"Caricamento file PROFESSIONISTI in corso...", u"_PROF.txt"},
 };
+
+// A lock whose owner cannot be read (empty, garbage, no process number) belongs to nobody:
+// kept, it would refuse every run for ever. Read twice, so that a lock caught between its
+// creation and its first write is not taken for one.
+bool LockOwnerUnreadable(const QLockFile& lock)
+{
+    for (int look = 0; look < 2; ++look) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock.getLockInfo(&pid, &host, &application) && pid > 0)
+            return false;
+        if (look == 0)
+            QThread::msleep(200);
+    }
+    return true;
+}
 
 const QString ftpUserName = QStringLiteral("lorvenzab");
 const QString ftpPassword = QStringLiteral("kqz3817t42");
@@ -65,8 +84,12 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
     const bool noPath = path.isEmpty();
     const bool noCom = com.isEmpty();
     if (noPath || noCom) {
-        Refuse(QStringLiteral("codice ISTAT (com.dat) o cartella (path.dat) non impostati nella "
-                              "cartella di lavoro %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
+        QString why = QStringLiteral("codice ISTAT (com.dat) o cartella (path.dat) non impostati nella "
+                                     "cartella di lavoro %1").arg(QDir::toNativeSeparators(QDir::currentPath()));
+        for (const QString& file : {QStringLiteral("com.dat"), QStringLiteral("path.dat")})
+            if (const QString problem = SettingsFileProblem(file); !problem.isEmpty())
+                why += QStringLiteral("; ") + problem;
+        Refuse(why);
         return Readiness::NotConfigured;
     }
     // All five are tested every time.
@@ -80,9 +103,17 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
     }
     // One transfer at a time from a working folder. Not age but a dead owner makes a lock
     // stale: an upload may well take longer than any age one could pick.
-    lock_ = std::make_unique<QLockFile>(QStringLiteral("morvantil.lock"));
+    const QString lockName = QStringLiteral("morvantil.lock");
+    if (const QFileInfo lockInfo(lockName); lockInfo.exists() && !lockInfo.isFile()) {
+        Refuse(QStringLiteral("%1 nella cartella di lavoro %2 non è un file: rimuoverlo")
+                   .arg(lockName, QDir::toNativeSeparators(QDir::currentPath())));
+        return Readiness::LockUnusable;
+    }
+    lock_ = std::make_unique<QLockFile>(lockName);
     lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) {
+    if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) {
+        if (LockOwnerUnreadable(*lock_) && lock_->removeStaleLockFile())
+            lock_->tryLock(0);
         // A folder where no lock can be written holds no other run's lock either.
         if (lock_->error() == QLockFile::LockFailedError) {
             Refuse(QStringLiteral("un altro trasferimento è in corso da questa cartella di lavoro"));
@@ -102,14 +133,27 @@ void TransferSequence::Refuse(const QString& why)
 TransferSequence::Outcome TransferSequence::Send(const std::function<void(const QString&)>& status,
                                                  const std::function<bool()>& stopped)
 {
+    // The lock goes as soon as the transfer ends, before anyone is told: a message box left
+    // open overnight must not hold back the scheduled runs.
+    const std::unique_ptr<QLockFile> lock = std::move(lock_);
     log_.Write(QStringLiteral("Trasferimento avviato: codice ISTAT \"%1\", cartella \"%2\", server %3%4")
                    .arg(com_, path_, servers_.ftpHost,
                         servers_.ftpTls ? QStringLiteral(" (FTP cifrato, TLS)") : QString()));
     status(StartText);
     QString step = QStringLiteral("collegamento al server %1").arg(servers_.ftpHost);
     QString file;  // the log line's beginning for the file under way
-    const auto cancelled = [&] {
-        log_.Write(QStringLiteral("Trasferimento annullato durante: %1").arg(step));
+    // Whatever stops a run midway, the connection still says goodbye when it can.
+    const auto quit = [this] {
+        try {
+            inet_.Execute(QString(), QStringLiteral("QUIT"));
+            WaitWhileBusy(inet_);
+        } catch (const InetError&) {
+        }
+    };
+    const auto cancelled = [&](const QString& cause) {
+        quit();
+        log_.Write(QStringLiteral("Trasferimento annullato durante: %1").arg(step)
+                   + (cause.isEmpty() ? QString() : QStringLiteral(": ") + cause));
         return Outcome::Cancelled;
     };
     try {
@@ -120,7 +164,7 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
         inet_.Execute();
         WaitWhileBusy(inet_);
         if (stopped())
-            return cancelled();
+            return cancelled({});
 
         for (qsizetype i = 0; i < localNames_.size(); ++i) {
             const QString& local = localNames_[i];
@@ -137,9 +181,10 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
             file = QStringLiteral("%1 (%2 byte) -> %3").arg(local).arg(QFileInfo(fullPath).size()).arg(remote);
             inet_.Execute(QString(), QStringLiteral("PUT ") + GetShortFileName(fullPath) + u' ' + remote);
             WaitWhileBusy(inet_);
-            if (stopped())
-                return cancelled();
             const Inet::Arrival arrival = inet_.LastArrival();
+            // Cut off at once (a second stop request): nothing is known of the file.
+            if (arrival.sent < 0 && stopped())
+                return cancelled({});
             log_.Write(QStringLiteral("%1 (%2 byte) -> %3: %4")
                            .arg(local)
                            .arg(arrival.sent)
@@ -149,6 +194,8 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
                                     : QStringLiteral("inviato, verifica non disponibile (il server non "
                                                      "conosce il comando SIZE)")));
             file.clear();
+            if (stopped())
+                return cancelled({});
         }
 
         status(QStringLiteral("File caricati. Attendere chiusura collegamento..."));
@@ -156,11 +203,12 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
         inet_.Execute(QString(), QStringLiteral("QUIT"));
         WaitWhileBusy(inet_);
         if (stopped())
-            return cancelled();
+            return cancelled({});
     } catch (const InetError& error) {
-        if (stopped())
-            return cancelled();
         const QString cause = QString::fromStdString(error.what());
+        if (stopped())
+            return cancelled(cause);
+        quit();
         if (!file.isEmpty())
             log_.Write(QStringLiteral("%1: non inviato: %2").arg(file, cause));
         failureCause_ = step + QStringLiteral(": ") + cause;

@@ -25,7 +25,8 @@ public:
     static const QString StartText;          // "elaborazione in corso..."
     static const QString CompletedText;      // "Operazione completata"
 
-    enum class Readiness { Ready, NotConfigured, FilesMissing, AnotherRun };
+    // LockUnusable: something that is no lock file stands under its name.
+    enum class Readiness { Ready, NotConfigured, FilesMissing, AnotherRun, LockUnusable };
     enum class Outcome { Completed, Failed, Cancelled };
 
     // localNames: the five export files in the order of the transfer table.
@@ -42,7 +43,8 @@ public:
     Readiness Prepare(const QString& path, const QString& com);
     // Connects, sends each file that is still there, checks its arrival, says QUIT.
     // `status` gets the text of each step as it begins, StartText first and CompletedText
-    // last; `stopped` is asked after every wait, and true ends the run quietly.
+    // last; `stopped` is asked after every wait, and true ends the run quietly (the caller
+    // stops the component itself). The folder is free again once this returns.
     Outcome Send(const std::function<void(const QString&)>& status, const std::function<bool()>& stopped);
     // After a refusing Prepare: what is missing, in the log's words.
     QString Refusal() const { return refusal_; }

@@ -48,6 +48,9 @@ void Form1::Command1_Click()
     case TransferSequence::Readiness::AnotherRun:
         MsgBox(TransferSequence::AnotherRunText, MbOkStop, QStringLiteral("Attenzione!"));
         return;
+    case TransferSequence::Readiness::LockUnusable:
+        MsgBox(TransferSequence::FailedText, MbOkStop);
+        return;
     case TransferSequence::Readiness::Ready:
         break;
     }

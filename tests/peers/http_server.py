@@ -4,7 +4,7 @@ Steered through stdin, one JSON object per line, each answered with one line:
   {"cmd": "route", "path": "/x?y", "status": 200, "body": "<base64>", "mode": "normal"}
       -> "ok"; mode "cut" sends half the announced body and closes, "hang" never answers,
       "trickle:N" sends the body at N bytes a second
-  {"cmd": "log"} -> JSON list of "GET <target>" received so far;  {"cmd": "clear"} -> "ok"
+  {"cmd": "log"} -> JSON list of "<METHOD> <target>" received so far;  {"cmd": "clear"} -> "ok"
 Unrouted targets get 404. The end of stdin ends the server."""
 import base64, http.server, json, socket, sys, threading, time
 
@@ -39,6 +39,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+    def __getattr__(self, name):  # any other method (a proxied PUT, CONNECT) is logged and refused
+        if not name.startswith("do_"):
+            raise AttributeError(name)
+        return lambda: (log.append(name[3:] + " " + self.path), self.send_error(405))
 
 
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)

@@ -60,6 +60,9 @@ public:
         return count;
     }
 
+    // Forgets what the log holds so far; the server goes on appending.
+    void Clear() const { QFile::resize(LogPath(), 0); }
+
     // Its log is written line by line: nothing is lost when it ends.
     void Stop() { process_.Stop(); }
 

@@ -63,7 +63,7 @@ MessageBoxWatcher::MessageBoxWatcher() : state_(new State)
                 continue;
             state_->seen.append({box->text(), box->windowTitle(),
                                  box->icon() == QMessageBox::Critical,
-                                 box->icon() != QMessageBox::NoIcon});
+                                 box->icon() != QMessageBox::NoIcon, QFile::exists("morvantil.lock")});
             box->button(QMessageBox::Ok)->click();
         }
     });

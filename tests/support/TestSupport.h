@@ -32,6 +32,7 @@ struct SeenMessageBox {
     QString title;
     bool stopIcon = false;
     bool anyIcon = false;
+    bool transferLocked = false;  // morvantil.lock was in the working directory meanwhile
 };
 
 // Answers every modal message box with OK as soon as it appears, and remembers it.
