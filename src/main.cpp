@@ -1,4 +1,5 @@
 #include "platform/Console.h"
+#include "platform/StopRequests.h"
 #include "platform/WindowRegistry.h"
 #include "transfer/CommandLine.h"
 #include "transfer/Form1.h"
@@ -44,10 +45,14 @@ int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
 
 int main(int argc, char* argv[])
 {
+    HardenProcess();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLineMode mode = ParseCommandLine(arguments);
+    CommandLineMode mode = ParseCommandLine(arguments);
+    // Without a display Qt would abort; "-invia" from cron deserves the usage instead.
+    if (mode == CommandLineMode::Window && !CanShowWindows())
+        mode = CommandLineMode::UsageError;
     if (mode != CommandLineMode::Window)
         return RunWithoutWindows(argc, argv, mode);
 
@@ -60,6 +65,9 @@ int main(int argc, char* argv[])
     windows.SetFactory<Form1>([] { return new Form1(Servers); });
     QObject::connect(&windows, &WindowRegistry::LastWindowUnloaded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // A shutdown closes every window as the operator would: a run under way ends cleanly.
+    StopRequests requests;
+    QObject::connect(&requests, &StopRequests::Requested, &windows, &WindowRegistry::UnloadAll);
 
     // The main window is the start-up window: loaded, then shown unless its load step
     // sent the operator elsewhere or ended the program.

@@ -10,6 +10,10 @@
 #include <QProcess>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
+
 namespace {
 
 const QStringList Remote{"_DIA.txt", "_CIL.txt", "_DIAIMP.txt", "_CILIMP.txt", "_PROF.txt"};
@@ -97,6 +101,17 @@ private slots:
         QCOMPARE(peer.Count("LOGIN lorvenzab"), 1);
         QCOMPARE(peer.Count("CMD QUIT"), 1);
 
+        // Settings as other editors write them (LF alone, Notepad's UTF-8 mark, blanks and a
+        // no-break space around the code), and an output nobody reads: the same five files.
+        dir.write("path.dat", dir.file("export").toUtf8() + "\n");
+        dir.write("com.dat", "\xEF\xBB\xBF 016024\xC2\xA0\n");
+        Program edited(dir);
+        edited.process.closeReadChannel(QProcess::StandardOutput);
+        QCOMPARE(edited.Wait(), int(ExitSent));
+        QCOMPARE(peer.Count("RECEIVED "), 10);
+        QCOMPARE(peer.Count("CMD STOR 016024_DIA.txt"), 2);
+        QCOMPARE(peer.Count("CMD QUIT"), 2);
+
         // The command line: nothing is sent for an unknown option.
         Program version(dir, {"--version"}), help(dir, {"--help"}), unknown(dir, {"--inviare"}),
             extra(dir, {"--invia", "adesso"});
@@ -106,7 +121,19 @@ private slots:
         QVERIFY(help.Out().value(0).startsWith("Uso: morvantil"));
         QCOMPARE(unknown.Wait(), int(ExitUsage));
         QCOMPARE(extra.Wait(), int(ExitUsage));
-        QCOMPARE(peer.Count("CONNECT"), 1);
+#ifndef Q_OS_WIN
+        // From cron, with no display: the usage, not a crash.
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            noDisplay.remove(variable);
+        Program oneDash(dir, {});
+        oneDash.process.close();
+        oneDash.process.setProcessEnvironment(noDisplay);
+        oneDash.process.start(QStringLiteral(MORVANTIL_PROGRAM), {"-invia"});
+        QCOMPARE(oneDash.Wait(), int(ExitUsage));
+        QVERIFY(oneDash.Err().contains("Uso: morvantil"));
+#endif
+        QCOMPARE(peer.Count("CONNECT"), 2);
     }
 
     void oneAtATimeAndNothingLeftBlocking()
@@ -118,6 +145,26 @@ private slots:
         QVERIFY2(peer.Started(), "the build's FTP port is taken (make run?)");
         ScratchDir dir;
         Configure(dir, 12000000);
+
+#ifndef Q_OS_WIN
+        // Stopped by a signal in the middle of a file: the cut file removed, QUIT, the log,
+        // the lock released, and a failure's status. Ten seconds a file: far more than the
+        // buffers hold.
+        Configure(dir, 40000000);
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            Program stopped(dir);
+            QTRY_COMPARE_WITH_TIMEOUT(peer.Count("CMD STOR "), 1, 20000);
+            ::kill(stopped.process.processId(), signal);
+            QCOMPARE(stopped.Wait(), int(ExitTransferFailed));
+            QVERIFY(!QFile::exists(dir.file("morvantil.lock")));
+            QCOMPARE(peer.Received("016024_DIA.txt"), QByteArray("<missing>"));
+            QCOMPARE(peer.Log().filter(QRegularExpression("^CMD (STOR|DELE|QUIT)")),
+                     (QStringList{"CMD STOR 016024_DIA.txt", "CMD DELE 016024_DIA.txt", "CMD QUIT"}));
+            QVERIFY(dir.read("morvantil.log").trimmed().endsWith("il file 016024_DIA.txt è stato rimosso dal server"));
+            peer.Clear();
+        }
+        Configure(dir, 12000000);
+#endif
 
         // Killed in the middle of a file: its lock stays behind, and blocks nothing.
         Program killed(dir);
@@ -136,6 +183,17 @@ private slots:
         QCOMPARE(first.Wait(), int(ExitSent));
         QCOMPARE(first.Out().last(), TransferSequence::CompletedText);
         QCOMPARE(peer.Received("016024_DIA.txt"), dir.read("export/DIA.TXT"));
+
+        // A lock whose owner cannot be read is stale; a folder of that name is an error of its own.
+        const QByteArray unreadable[] = {"", "garbage", "-1\nmorvantil\nhost\n"};
+        for (const QByteArray& content : unreadable) {
+            dir.write("morvantil.lock", content);
+            QCOMPARE(SendHere(peer), int(ExitSent));
+        }
+        QVERIFY(QDir(dir.path()).mkdir("morvantil.lock"));
+        QCOMPARE(SendHere(peer, nullptr, &err), int(ExitTransferFailed));
+        QCOMPARE(err.mid(1), (QStringList{TransferSequence::FailedText, "Causa: morvantil.lock nella cartella di lavoro "
+                                          + QDir::toNativeSeparators(QDir::currentPath()) + " non è un file: rimuoverlo"}));
     }
 
     void failuresHere_data()

@@ -1,5 +1,8 @@
 #include "platform/Console.h"
 
+#include <QtGlobal>
+
+#include <csignal>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -23,4 +26,22 @@ void PrintLine(const QString& text, bool error)
     FILE* stream = error ? stderr : stdout;
     std::fputs((text + u'\n').toUtf8().constData(), stream);
     std::fflush(stream);
+}
+
+bool CanShowWindows()
+{
+#ifdef Q_OS_WIN
+    return true;
+#else
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#endif
+}
+
+void HardenProcess()
+{
+#ifndef Q_OS_WIN
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    qunsetenv("SSLKEYLOGFILE");
 }

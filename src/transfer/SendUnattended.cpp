@@ -1,8 +1,11 @@
 #include "transfer/SendUnattended.h"
 #include "platform/Inet.h"
+#include "platform/StopRequests.h"
 #include "settings/SettingsFile.h"
 #include "transfer/CommandLine.h"
 #include "transfer/TransferSequence.h"
+
+#include <utility>
 
 namespace {
 
@@ -17,8 +20,18 @@ int SendUnattended(const ServerAddresses& servers, const std::function<void(cons
                    const std::function<void(const QString&)>& err)
 {
     Inet inet(nullptr, servers.requestTimeoutSeconds);
+    // A shutdown or Ctrl+C ends the run cleanly: the partial file removed, QUIT, the log;
+    // a second request cuts it off.
+    bool stopped = false;
+    StopRequests requests;
+    QObject::connect(&requests, &StopRequests::Requested, &inet, [&] {
+        if (std::exchange(stopped, true))
+            inet.Cancel();
+        else
+            inet.Stop();
+    });
     TransferSequence transfer(inet, servers, TransferSequence::LocalNames());
-    switch (transfer.Prepare(ReadSetting(QStringLiteral("path.dat")), ReadSetting(QStringLiteral("com.dat")))) {
+    switch (transfer.Prepare(ReadSetting(QStringLiteral("path.dat")), TrimIstatCode(ReadSetting(QStringLiteral("com.dat"))))) {
     case TransferSequence::Readiness::NotConfigured:
         err(TransferSequence::NotConfiguredText);
         err(transfer.Refusal());
@@ -30,11 +43,22 @@ int SendUnattended(const ServerAddresses& servers, const std::function<void(cons
     case TransferSequence::Readiness::AnotherRun:
         err(TransferSequence::AnotherRunText);
         return ExitTransferFailed;
+    case TransferSequence::Readiness::LockUnusable:
+        err(TransferSequence::FailedText);
+        err(QStringLiteral("Causa: ") + transfer.Refusal());
+        return ExitTransferFailed;
     case TransferSequence::Readiness::Ready:
         break;
     }
-    if (transfer.Send(out, [] { return false; }) == TransferSequence::Outcome::Completed)
+    switch (transfer.Send(out, [&] { return stopped; })) {
+    case TransferSequence::Outcome::Completed:
         return ExitSent;
+    case TransferSequence::Outcome::Cancelled:
+        err(QStringLiteral("Trasferimento interrotto: i dettagli sono in morvantil.log"));
+        return ExitTransferFailed;
+    case TransferSequence::Outcome::Failed:
+        break;
+    }
     err(TransferSequence::FailedText);
     err(QStringLiteral("Causa: ") + transfer.FailureCause());
     return ExitTransferFailed;

@@ -108,3 +108,21 @@ bool Win32WriteConsoleLine(bool error, const std::wstring& text)
     DWORD written = 0;
     return WriteConsoleW(handle, text.c_str(), DWORD(text.size()), &written, nullptr) != 0;
 }
+
+namespace {
+void (*consoleBreakHandler)() = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD event)
+{
+    if ((event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) || !consoleBreakHandler)
+        return FALSE;
+    consoleBreakHandler();
+    return TRUE;
+}
+}  // namespace
+
+void Win32OnConsoleBreak(void (*handler)())
+{
+    consoleBreakHandler = handler;
+    SetConsoleCtrlHandler(OnConsoleControl, handler != nullptr);
+}

@@ -32,3 +32,7 @@ void Win32AttachParentConsole();
 // Writes the text to the console that standard output (or error) is, in UTF-16; false when
 // that stream is not a console (a file, a pipe, nothing).
 bool Win32WriteConsoleLine(bool error, const std::wstring& text);
+
+// Calls `handler` (on a thread of the system's) for Ctrl+C and Ctrl+Break on the console,
+// instead of ending the process; null puts the default back.
+void Win32OnConsoleBreak(void (*handler)());
