@@ -5,8 +5,8 @@
 //
 //   bench_cpu_wait [seconds]
 #include "UploadBench.h"
-#include "platform/WindowRegistry.h"
-#include "transfer/Form1.h"
+#include "gui/Form1.h"
+#include "gui/WindowRegistry.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -3,7 +3,7 @@
 // and beside the bare directory read, all in the same run.
 //
 //   bench_dir_list [subdirectories] [runs]
-#include "platform/DirListBox.h"
+#include "gui/DirListBox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 //
 //   bench_startup [runs]            measures and prints both, and their ratios
 //   bench_startup --child KIND ...  one start, printing "shown <peak RSS KiB>"
-#include "platform/WindowRegistry.h"
-#include "transfer/Form1.h"
+#include "gui/Form1.h"
+#include "gui/WindowRegistry.h"
 
 #include <QApplication>
 #include <QDir>

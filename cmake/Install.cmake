@@ -10,9 +10,9 @@ add_executable(morvantil_ico_to_png ${CMAKE_CURRENT_LIST_DIR}/IcoToPng.cpp)
 target_link_libraries(morvantil_ico_to_png PRIVATE Qt6::Gui)
 set(morvantil_icon_png ${PROJECT_BINARY_DIR}/morvantil.png)
 add_custom_command(OUTPUT ${morvantil_icon_png}
-    COMMAND morvantil_ico_to_png ${PROJECT_SOURCE_DIR}/src/ui/images/morvantil.ico 32
+    COMMAND morvantil_ico_to_png ${PROJECT_SOURCE_DIR}/src/gui/images/morvantil.ico 32
             ${morvantil_icon_png}
-    DEPENDS morvantil_ico_to_png ${PROJECT_SOURCE_DIR}/src/ui/images/morvantil.ico
+    DEPENDS morvantil_ico_to_png ${PROJECT_SOURCE_DIR}/src/gui/images/morvantil.ico
     COMMENT "Converting the program's icon to PNG"
     VERBATIM)
 add_custom_target(morvantil_icon ALL DEPENDS ${morvantil_icon_png})

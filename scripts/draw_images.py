@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the program's three GIF images and its icon into src/ui/images/.
+"""Draws the program's three GIF images and its icon into src/gui/images/.
 
 Run it again after changing a drawing; the output is committed. Standard library only.
 """
 import os
 import struct
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "ui", "images")
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "gui", "images")
 
 # A 5x7 pixel font, enough for the few words the images carry.
 FONT = {

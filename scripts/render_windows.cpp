@@ -1,9 +1,9 @@
 // Renders each of the four windows, as created, to a PNG with a plain title bar drawn
 // above the client area, so the layouts can be reviewed without a display.
-#include "settings/Form2.h"
-#include "settings/Form3.h"
-#include "transfer/Form1.h"
-#include "ui/Form4.h"
+#include "gui/Form1.h"
+#include "gui/Form2.h"
+#include "gui/Form3.h"
+#include "gui/Form4.h"
 
 #include <QApplication>
 #include <QDir>

@@ -27,8 +27,8 @@ endfunction()
 
 # Under Wine on a real X server (Xvfb): the newcomer's walk, as on Linux, and the installer.
 add_test(NAME newcomer_walk_test
-         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/newcomer_walk_test.sh $<TARGET_FILE:morvantil> ${PROJECT_SOURCE_DIR})
-add_test(NAME installer_test COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows/installer_test.sh ${morvantil_installer})
+         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/app/newcomer_walk_test.sh $<TARGET_FILE:morvantil> ${PROJECT_SOURCE_DIR})
+add_test(NAME installer_test COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/app/installer_test.sh ${morvantil_installer})
 set_tests_properties(newcomer_walk_test installer_test PROPERTIES
     ENVIRONMENT "${wine_environment}" FIXTURES_REQUIRED wine TIMEOUT 900)
 # The walk and the command-line tests use the build's own ports (those of make run).

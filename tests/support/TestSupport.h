@@ -1,6 +1,6 @@
 #pragma once
-// What several test programs share: a scratch working directory, the window registry
-// reset between cases, and answering the modal message boxes the program raises.
+// What several test programs share: a scratch working directory, programs run as processes,
+// and the test servers and file systems that misbehave.
 #include <QDir>
 #include <QString>
 #include <QStringList>
@@ -21,30 +21,6 @@ public:
 private:
     QTemporaryDir dir_;
     QString previous_;
-};
-
-// Unloads every window, deletes them, and forgets the factories.
-void ResetWindows();
-
-// A message box seen by MessageBoxWatcher.
-struct SeenMessageBox {
-    QString text;
-    QString title;
-    bool stopIcon = false;
-    bool anyIcon = false;
-    bool transferLocked = false;  // morvantil.lock was in the working directory meanwhile
-};
-
-// Answers every modal message box with OK as soon as it appears, and remembers it.
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher();
-    ~MessageBoxWatcher();
-    const QList<SeenMessageBox>& seen() const;
-
-private:
-    struct State;
-    State* state_;
 };
 
 // Runs a command-line program and returns its exit code; stdout into *out.

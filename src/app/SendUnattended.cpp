@@ -1,0 +1,57 @@
+#include "app/SendUnattended.h"
+#include "app/CommandLine.h"
+#include "core/Inet.h"
+#include "core/SettingsFile.h"
+#include "core/StopRequests.h"
+#include "core/TransferSequence.h"
+
+#include <utility>
+
+int SendUnattended(const ServerAddresses& servers, const std::function<void(const QString&)>& out,
+                   const std::function<void(const QString&)>& err)
+{
+    Inet inet(nullptr, servers.requestTimeoutSeconds);
+    // A shutdown or Ctrl+C ends the run cleanly: the partial file removed, QUIT, the log;
+    // a second request cuts it off.
+    bool stopped = false;
+    StopRequests requests;
+    QObject::connect(&requests, &StopRequests::Requested, &inet, [&] {
+        if (std::exchange(stopped, true))
+            inet.Cancel();
+        else
+            inet.Stop();
+    });
+    TransferSequence transfer(inet, servers, TransferSequence::LocalNames());
+    const Settings settings = ReadSettings();
+    switch (transfer.Prepare(settings.path, settings.com)) {
+    case TransferSequence::Readiness::NotConfigured:
+        err(TransferSequence::NotConfiguredText);
+        err(transfer.Refusal());
+        return ExitNotReady;
+    case TransferSequence::Readiness::FilesMissing:
+        err(TransferSequence::FilesMissingText);
+        err(transfer.Refusal());
+        return ExitNotReady;
+    case TransferSequence::Readiness::AnotherRun:
+        err(TransferSequence::AnotherRunText);
+        return ExitTransferFailed;
+    case TransferSequence::Readiness::LockUnusable:
+        err(TransferSequence::FailedText);
+        err(QStringLiteral("Causa: ") + transfer.Refusal());
+        return ExitTransferFailed;
+    case TransferSequence::Readiness::Ready:
+        break;
+    }
+    switch (transfer.Send(out, [&] { return stopped; })) {
+    case TransferSequence::Outcome::Completed:
+        return ExitSent;
+    case TransferSequence::Outcome::Cancelled:
+        err(QStringLiteral("Trasferimento interrotto: i dettagli sono in morvantil.log"));
+        return ExitTransferFailed;
+    case TransferSequence::Outcome::Failed:
+        break;
+    }
+    err(TransferSequence::FailedText);
+    err(QStringLiteral("Causa: ") + transfer.FailureCause());
+    return ExitTransferFailed;
+}

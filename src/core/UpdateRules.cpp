@@ -1,0 +1,27 @@
+#include "core/UpdateRules.h"
+
+#include <QtEndian>
+
+QString UpdateQueryAddress(const QString& baseUrl)
+{
+    return baseUrl + QStringLiteral("/morvantil/update.php?v=") + VersionText();
+}
+
+bool IsDownloadAddress(const QString& answer)
+{
+    return answer.startsWith(QStringLiteral("http"), Qt::CaseSensitive);
+}
+
+bool IsProgramForThisPlatform(const QByteArray& head)
+{
+#ifdef Q_OS_WIN
+    constexpr qsizetype peOffsetField = 0x3C;
+    if (!head.startsWith("MZ") || head.size() < peOffsetField + 4)
+        return false;
+    const quint32 peOffset = qFromLittleEndian<quint32>(head.constData() + peOffsetField);
+    return peOffset <= quint32(head.size() - 4)
+           && head.mid(qsizetype(peOffset), 4) == QByteArray("PE\0\0", 4);
+#else
+    return head.startsWith("\x7F" "ELF") || head.startsWith("#!");
+#endif
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include "core/Version.h"
+
+#include <QString>
+
+// The program's own version, as reported to the update service.
+inline QString VersionText() { return QLatin1String(ProgramVersion); }
+
+// The address asked at every start: the service's base address, the fixed path and the
+// version, nothing escaped.
+QString UpdateQueryAddress(const QString& baseUrl);
+
+// True when the service's answer names a new version's file: its first four characters
+// are exactly "http". Nothing is trimmed or folded: " http..." or "HTTP..." is no update.
+bool IsDownloadAddress(const QString& answer);
+
+// The first bytes of a download that IsProgramForThisPlatform needs to see.
+constexpr qsizetype ProgramHeadBytes = 64 * 1024;
+
+// True when a download that begins with `head` is a program this system can start: on
+// Windows a PE file ("MZ", and "PE\0\0" where its header says), elsewhere an ELF file or a
+// script ("#!"). An empty answer or a web server's error page is none of these.
+bool IsProgramForThisPlatform(const QByteArray& head);

@@ -1,0 +1,116 @@
+#include "gui/CheckForUpdate.h"
+#include "core/FileExists.h"
+#include "core/Inet.h"
+#include "core/Installer.h"
+#include "core/ProgramLog.h"
+#include "core/UpdateRules.h"
+#include "gui/Form4.h"
+#include "gui/MessageBox.h"
+#include "gui/WindowRegistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+
+namespace {
+
+const QString InstallerFile = QStringLiteral("update.exe");
+const QString InstallerCommand = QStringLiteral("./update.exe");
+const QString UpdateTitle = QStringLiteral("Aggiornamento");
+
+// The transfers below block this thread; let the progress window draw what it shows
+// first. User input stays queued, so no handler of the program can start meanwhile.
+void PaintNow()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TellOperator(const QString& what, const InstallerError& error)
+{
+    MsgBox(what + QStringLiteral("\nL'aggiornamento non verrà installato; il programma si avvia "
+                                 "nella versione attuale.\n\nDettagli: ")
+               + QString::fromStdString(error.what()),
+           MbOkStop, UpdateTitle);
+}
+
+// Fetches and starts the new version named by `address`. Returns once the installer
+// runs (the main window is then closed) or once the attempt has been given up.
+void Install(Window& main, Inet& inet, Form4* progress, const QString& address, const ProgramLog& log)
+{
+    progress->Label1->setText(QStringLiteral("Nuova versione disponibile. Scaricamento in corso..."));
+    PaintNow();
+
+    try {
+        DownloadInstaller(inet, address, InstallerFile);
+    } catch (const InetError& error) {
+        // The service's fault, not the operator's: the next start tries again.
+        log.Write(QStringLiteral("Aggiornamento non scaricato: ") + QString::fromStdString(error.what()));
+        return;
+    } catch (const InstallerError& error) {
+        log.Write(QStringLiteral("Aggiornamento non salvato: impossibile scrivere %1: %2")
+                      .arg(InstallerFile, QString::fromStdString(error.what())));
+        progress->Unload();
+        TellOperator(QStringLiteral("Impossibile scrivere il file %1 nella cartella %2.")
+                         .arg(InstallerFile, QDir::toNativeSeparators(QDir::currentPath())),
+                     error);
+        return;
+    }
+
+    // The file was renamed into place just now: a look-up that finds nothing means another
+    // program took it away at once, and nothing would start.
+    if (!FileExists(InstallerFile)) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: %1 è sparito dopo lo scaricamento").arg(InstallerFile));
+        return;
+    }
+
+    // The main window has never been shown; it is closed only once the installer runs,
+    // so that the program can still start if the installer cannot. (Closing it now would
+    // also let the message box's event loop destroy it under its own load step.)
+    progress->Unload();
+    MsgBox(QStringLiteral("Verrà installata ora la nuova versione"), MbOk, UpdateTitle);
+    try {
+        StartInstaller(InstallerCommand);
+    } catch (const InstallerError& error) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: %1: %2")
+                      .arg(InstallerFile, QString::fromStdString(error.what())));
+        TellOperator(QStringLiteral("Impossibile avviare %1 nella cartella %2.")
+                         .arg(InstallerFile, QDir::toNativeSeparators(QDir::currentPath())),
+                     error);
+        return;
+    }
+    log.Write(QStringLiteral("Aggiornamento scaricato da %1 e avviato").arg(Inet::ShownAddress(address)));
+    main.Unload();
+}
+
+}  // namespace
+
+void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl)
+{
+    WindowRegistry& windows = WindowRegistry::Instance();
+    Form4* progress = windows.Get<Form4>();
+    progress->Show();
+    PaintNow();
+
+    const ProgramLog log;
+    log.Trim();
+    QString answer;
+    bool answered = false;
+    try {
+        answer = Inet1.OpenURL(UpdateQueryAddress(updateBaseUrl), 0).toString();
+        answered = true;
+    } catch (const InetError& error) {
+        // No answer means no update: the program starts as it is.
+        log.Write(QStringLiteral("Controllo aggiornamenti: nessuna risposta dal servizio: ")
+                  + QString::fromStdString(error.what()));
+    }
+    // The answer goes on unchanged; the transfer component reads it as a browser would.
+    if (IsDownloadAddress(answer)) {
+        log.Write(QStringLiteral("Controllo aggiornamenti: nuova versione in %1").arg(Inet::ShownAddress(answer)));
+        Install(main, Inet1, progress, answer, log);
+    } else if (answered) {
+        log.Write(QStringLiteral("Controllo aggiornamenti: nessun aggiornamento"));
+    }
+    // Looked up afresh: a message box may already have closed and destroyed it.
+    if (Form4* stillOpen = windows.Loaded<Form4>())
+        stillOpen->Unload();
+}

@@ -1,0 +1,59 @@
+#include "gui/Controls.h"
+#include "gui/Twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+QPushButton* MakeButton(QWidget* window, const char* name, const QString& caption,
+                        int left, int top, int width, int height)
+{
+    auto* button = new QPushButton(caption, window);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(TwipsRect(left, top, width, height));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QLabel* MakeLabel(QWidget* window, const char* name, const QString& caption,
+                  int left, int top, int width, int height)
+{
+    auto* label = new QLabel(caption, window);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(TwipsRect(left, top, width, height));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+QLineEdit* MakeTextBox(QWidget* window, const char* name, int left, int top, int width, int height)
+{
+    auto* box = new QLineEdit(window);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(TwipsRect(left, top, width, height));
+    return box;
+}
+
+void MakeStatusColours(QLabel* label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, QColor(0, 0, 128));
+    palette.setColor(QPalette::WindowText, QColor(255, 255, 255));
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+}
+
+QFont MsSansSerifBold()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Bold);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}

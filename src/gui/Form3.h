@@ -1,0 +1,30 @@
+#pragma once
+#include "gui/Form3Layout.h"
+
+// The settings window. It knows no other window: whoever opens it hears what it saved and
+// when it is done.
+class Form3 : public Form3Layout {
+    Q_OBJECT
+public:
+    Form3();
+
+    void Salva();           // check both boxes, hand the values over, write both files
+    void Chiudi();          // close without saving
+    void Picture1_Click();  // hide, and let the folder picker fill "percorso"
+
+signals:
+    // "Salva" accepted both boxes: the values, as the main window takes them, before the
+    // files are written.
+    void Saved(const QString& path, const QString& com);
+    // The window closes after "Salva" or "Chiudi": the one that opened it comes back.
+    void Done();
+
+protected:
+    // Fills the boxes from the settings files that exist.
+    void Load() override;
+    // Closing from the title bar does what "Chiudi" does, so the main window returns.
+    void TitleBarClose() override { Chiudi(); }
+
+private:
+    void FolderChosen(const QString& folder);
+};

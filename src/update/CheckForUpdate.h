@@ -1,9 +1,0 @@
-#pragma once
-
-// The version check at every start, run by the main window's load step before anything
-// else. When the update service names a new version, it is fetched into "update.exe" in
-// the working directory and started after the operator's OK; the main window is then
-// closed, which ends the start-up. Any other outcome closes the progress window and
-// leaves the start-up to go on: a missing or failing service never keeps the program
-// from starting.
-void CheckForUpdate();

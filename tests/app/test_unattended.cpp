@@ -1,0 +1,246 @@
+// "morvantil --invia": one transfer without any window, for the Task Scheduler or cron.
+// The built program runs as a process against a server on the address it was built with;
+// the cases that need a server of their own or a short time-out drive its entry point here.
+#include "app/CommandLine.h"
+#include "app/SendUnattended.h"
+#include "core/TransferSequence.h"
+#include "support/FtpPeer.h"
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
+
+namespace {
+
+const QStringList Remote{"_DIA.txt", "_CIL.txt", "_DIAIMP.txt", "_CILIMP.txt", "_PROF.txt"};
+const QStringList Steps{"elaborazione in corso...", "Caricamento file DIA in corso...",
+                        "Caricamento file CIL in corso...", "Caricamento file imprese DIA in corso...",
+                        "Caricamento file imprese CIL in corso...",
+                        "Caricamento file PROFESSIONISTI in corso...",
+                        "File caricati. Attendere chiusura collegamento...", "Operazione completata"};
+
+// The settings files and the five export files, the first of `firstSize` bytes.
+void Configure(const ScratchDir& dir, qint64 firstSize = 3000)
+{
+    QDir(dir.path()).mkdir("export");
+    dir.write("path.dat", dir.file("export").toUtf8() + "\r\n");
+    dir.write("com.dat", "016024\r\n");
+    for (const QString& name : TransferSequence::LocalNames())
+        dir.write("export/" + name, QByteArray(name == "DIA.TXT" ? firstSize : 3000, name[0].toLatin1()));
+}
+
+// The built program in `dir`, its server the one it was built with.
+struct Program {
+    QProcess process;
+    explicit Program(const ScratchDir& dir, const QStringList& arguments = {"--invia"})
+    {
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(MORVANTIL_PROGRAM), arguments);
+    }
+    int Wait()
+    {
+        if (!process.waitForFinished(60000))
+            return -1;
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    // Lines without their ends (CR LF on Windows).
+    QStringList Out() { return QString::fromUtf8(process.readAllStandardOutput()).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts); }
+    QString Err() { return QString::fromUtf8(process.readAllStandardError()); }
+};
+
+bool BuiltForThisMachine()
+{
+    return QStringLiteral(MORVANTIL_FTP_HOST).startsWith("127.0.0.1:");
+}
+
+// A server where the built program looks for it, with `switches`.
+QStringList AtBuiltAddress(const QStringList& switches = {})
+{
+    return QStringList{"--port", QStringLiteral(MORVANTIL_FTP_HOST).section(':', 1)} + switches;
+}
+
+// The entry point in this process, against `peer`, with a two-second stall limit.
+int SendHere(const FtpPeer& peer, QStringList* out = nullptr, QStringList* err = nullptr)
+{
+    QStringList ignored;
+    return SendUnattended(ServerAddresses{peer.Host(), QString(), 2},
+                          [&](const QString& line) { (out ? *out : ignored) << line; },
+                          [&](const QString& line) { (err ? *err : ignored) << line; });
+}
+
+}  // namespace
+
+class TestUnattended : public QObject {
+    Q_OBJECT
+private slots:
+    void theBuiltProgram()
+    {
+        if (!BuiltForThisMachine())
+            QSKIP("the program was built for a real server; the process cases need a local one");
+        FtpPeer peer(AtBuiltAddress());
+        QVERIFY2(peer.Started(), "the build's FTP port is taken (make run?)");
+        ScratchDir dir;
+
+        // Not configured: nothing is sent.
+        Program unconfigured(dir);
+        QCOMPARE(unconfigured.Wait(), int(ExitNotReady));
+        QVERIFY(unconfigured.Err().startsWith(TransferSequence::NotConfiguredText));
+        QCOMPARE(peer.Count("CONNECT"), 0);
+
+        Configure(dir);
+        Program good(dir);
+        QCOMPARE(good.Wait(), int(ExitSent));
+        QCOMPARE(good.Out(), Steps);
+        QCOMPARE(good.Err(), QString());
+        for (int i = 0; i < Remote.size(); ++i)
+            QCOMPARE(peer.Received("016024" + Remote[i]), dir.read("export/" + TransferSequence::LocalNames()[i]));
+        QCOMPARE(peer.Count("LOGIN lorvenzab"), 1);
+        QCOMPARE(peer.Count("CMD QUIT"), 1);
+
+        // Settings as other editors write them (LF alone, Notepad's UTF-8 mark, blanks and a
+        // no-break space around the code), and an output nobody reads: the same five files.
+        dir.write("path.dat", dir.file("export").toUtf8() + "\n");
+        dir.write("com.dat", "\xEF\xBB\xBF 016024\xC2\xA0\n");
+        Program edited(dir);
+        edited.process.closeReadChannel(QProcess::StandardOutput);
+        QCOMPARE(edited.Wait(), int(ExitSent));
+        QCOMPARE(peer.Count("RECEIVED "), 10);
+        QCOMPARE(peer.Count("CMD STOR 016024_DIA.txt"), 2);
+        QCOMPARE(peer.Count("CMD QUIT"), 2);
+
+        // The command line: nothing is sent for an unknown option.
+        Program version(dir, {"--version"}), help(dir, {"--help"}), unknown(dir, {"--inviare"}),
+            extra(dir, {"--invia", "adesso"});
+        QCOMPARE(version.Wait(), 0);
+        QCOMPARE(version.Out(), QStringList{"Morvantil 1.3"});
+        QCOMPARE(help.Wait(), 0);
+        QVERIFY(help.Out().value(0).startsWith("Uso: morvantil"));
+        QCOMPARE(unknown.Wait(), int(ExitUsage));
+        QCOMPARE(extra.Wait(), int(ExitUsage));
+#ifndef Q_OS_WIN
+        // From cron, with no display: the usage, not a crash.
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            noDisplay.remove(variable);
+        Program oneDash(dir, {});
+        oneDash.process.close();
+        oneDash.process.setProcessEnvironment(noDisplay);
+        oneDash.process.start(QStringLiteral(MORVANTIL_PROGRAM), {"-invia"});
+        QCOMPARE(oneDash.Wait(), int(ExitUsage));
+        QVERIFY(oneDash.Err().contains("Uso: morvantil"));
+#endif
+        QCOMPARE(peer.Count("CONNECT"), 2);
+    }
+
+    void oneAtATimeAndNothingLeftBlocking()
+    {
+        if (!BuiltForThisMachine())
+            QSKIP("the program was built for a real server; the process cases need a local one");
+        // Two seconds for the first file, whatever the buffers hold.
+        FtpPeer peer(AtBuiltAddress({"--throttle", "4000000"}));
+        QVERIFY2(peer.Started(), "the build's FTP port is taken (make run?)");
+        ScratchDir dir;
+        Configure(dir, 12000000);
+
+#ifndef Q_OS_WIN
+        // Stopped by a signal in the middle of a file: the cut file removed, QUIT, the log,
+        // the lock released, and a failure's status. Ten seconds a file: far more than the
+        // buffers hold.
+        Configure(dir, 40000000);
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            Program stopped(dir);
+            QTRY_COMPARE_WITH_TIMEOUT(peer.Count("CMD STOR "), 1, 20000);
+            ::kill(stopped.process.processId(), signal);
+            QCOMPARE(stopped.Wait(), int(ExitTransferFailed));
+            QVERIFY(!QFile::exists(dir.file("morvantil.lock")));
+            QCOMPARE(peer.Received("016024_DIA.txt"), QByteArray("<missing>"));
+            QCOMPARE(peer.Log().filter(QRegularExpression("^CMD (STOR|DELE|QUIT)")),
+                     (QStringList{"CMD STOR 016024_DIA.txt", "CMD DELE 016024_DIA.txt", "CMD QUIT"}));
+            QVERIFY(dir.read("morvantil.log").trimmed().endsWith("il file 016024_DIA.txt è stato rimosso dal server"));
+            peer.Clear();
+        }
+        Configure(dir, 12000000);
+#endif
+
+        // Killed in the middle of a file: its lock stays behind, and blocks nothing.
+        Program killed(dir);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.Count("CMD STOR "), 1, 20000);
+        killed.process.kill();
+        killed.Wait();
+        QVERIFY(QFile::exists(dir.file("morvantil.lock")));
+
+        // One runs, the other refuses and sends nothing.
+        Program first(dir);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.Count("CMD STOR "), 2, 20000);
+        QStringList err;
+        QCOMPARE(SendHere(peer, nullptr, &err), int(ExitTransferFailed));
+        QCOMPARE(err, QStringList{TransferSequence::AnotherRunText});
+        QCOMPARE(peer.Count("CONNECT"), 2);
+        QCOMPARE(first.Wait(), int(ExitSent));
+        QCOMPARE(first.Out().last(), TransferSequence::CompletedText);
+        QCOMPARE(peer.Received("016024_DIA.txt"), dir.read("export/DIA.TXT"));
+
+        // A lock whose owner cannot be read is stale; a folder of that name is an error of its own.
+        const QByteArray unreadable[] = {"", "garbage", "-1\nmorvantil\nhost\n"};
+        for (const QByteArray& content : unreadable) {
+            dir.write("morvantil.lock", content);
+            QCOMPARE(SendHere(peer), int(ExitSent));
+        }
+        QVERIFY(QDir(dir.path()).mkdir("morvantil.lock"));
+        QCOMPARE(SendHere(peer, nullptr, &err), int(ExitTransferFailed));
+        QCOMPARE(err.mid(1), (QStringList{TransferSequence::FailedText, "Causa: morvantil.lock nella cartella di lavoro "
+                                          + QDir::toNativeSeparators(QDir::currentPath()) + " non è un file: rimuoverlo"}));
+    }
+
+    void failuresHere_data()
+    {
+        QTest::addColumn<QStringList>("switches");
+        QTest::addColumn<qint64>("firstSize");
+        QTest::addColumn<bool>("missing");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("a file missing") << QStringList() << qint64(3000) << true << int(ExitNotReady)
+                                        << "nella cartella \".+\" mancano PROFESSIONISTI.TXT";
+        QTest::newRow("login refused") << QStringList{"--password", "nuova"} << qint64(3000) << false
+                                       << int(ExitTransferFailed) << "accesso rifiutato dal server \\(530";
+        QTest::newRow("size differs") << QStringList{"--truncate", "1"} << qint64(3000) << false
+                                      << int(ExitTransferFailed) << "3000 byte inviati, 2999 ricevuti";
+        QTest::newRow("stall") << QStringList{"--stall-after", "300000"} << qint64(48000000) << false
+                               << int(ExitTransferFailed) << "nessuna risposta per 2 s";
+    }
+
+    void failuresHere()
+    {
+        QFETCH(QStringList, switches);
+        QFETCH(qint64, firstSize);
+        QFETCH(bool, missing);
+        QFETCH(int, status);
+        QFETCH(QString, cause);
+        FtpPeer peer(switches);
+        QVERIFY(peer.Started());
+        ScratchDir dir;
+        Configure(dir, firstSize);
+        if (missing)
+            QVERIFY(QFile::remove(dir.file("export/PROFESSIONISTI.TXT")));
+
+        QStringList out, err;
+        QCOMPARE(SendHere(peer, &out, &err), status);
+        QVERIFY2(QRegularExpression(cause).match(err.join('\n')).hasMatch(), qPrintable(err.join('\n')));
+        QVERIFY(QString::fromUtf8(dir.read("morvantil.log")).contains(QRegularExpression(cause)));
+        if (missing) {
+            QCOMPARE(err.value(0), TransferSequence::FilesMissingText);
+            QCOMPARE(peer.Count("CONNECT"), 0);
+        } else {
+            QCOMPARE(err.value(0), TransferSequence::FailedText);
+            QCOMPARE(out.value(0), Steps[0]);
+            QVERIFY(!out.contains(TransferSequence::CompletedText));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUnattended)
+#include "test_unattended.moc"

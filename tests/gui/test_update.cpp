@@ -1,0 +1,300 @@
+// The version check at start, against a real HTTP service on this machine: what the
+// operator meets for each answer, what lands on disk, and that the program always starts.
+#include "core/Inet.h"
+#include "gui/Form1.h"
+#include "gui/Form3.h"
+#include "gui/Form4.h"
+#include "gui/WindowRegistry.h"
+#include "support/HttpPeer.h"
+#include "support/WindowTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QtTest>
+
+namespace {
+
+const QString Query = QStringLiteral("/morvantil/update.php?v=1.3");
+const QString Caption = QStringLiteral("Controllo aggiornamenti in corso... | ");
+const QString Downloading = QStringLiteral("Nuova versione disponibile. Scaricamento in corso...");
+// An installer that proves it was started, and in which folder: a program for this
+// platform (on Windows, tests/support/marker_installer.cpp).
+#ifdef Q_OS_WIN
+const QByteArray MarkerInstaller = [] {
+    QFile program(QStringLiteral(MORVANTIL_MARKER_INSTALLER));
+    return program.open(QIODevice::ReadOnly) ? program.readAll() : QByteArray("missing marker");
+}();
+#else
+const QByteArray MarkerInstaller = "#!/bin/sh\npwd > started.txt\n";
+#endif
+
+// A message box, and how things stood when it came up.
+struct Box {
+    QString text;
+    QMessageBox::Icon icon;
+    QString title;
+    bool windowShown;  // the progress window, or any other of the program's
+    QByteArray installer;
+    bool installerRan;
+};
+
+// The operator: watches the progress window whenever the program lets events through, and
+// answers each message box with OK.
+struct Operator : QObject {
+    QStringList progress;  // each "caption | label" Form4 showed
+    QList<Box> boxes;
+    QTimer timer;
+
+    Operator()
+    {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (Form4* f = WindowRegistry::Instance().Loaded<Form4>(); f && f->isVisible()
+                && !progress.contains(f->windowTitle() + " | " + f->Label1->text()))
+                progress << f->windowTitle() + " | " + f->Label1->text();
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    bool windowShown = WindowRegistry::Instance().Loaded<Form4>();
+                    for (QWidget* other : QApplication::topLevelWidgets())
+                        windowShown |= qobject_cast<Window*>(other) && other->isVisible();
+                    QFile installer("update.exe");
+                    boxes << Box{box->text(), box->icon(), box->windowTitle(), windowShown,
+                                 installer.open(QIODevice::ReadOnly) ? installer.readAll() : QByteArray(),
+                                 QFile::exists("started.txt")};
+                    box->button(QMessageBox::Ok)->click();
+                }
+        });
+        timer.start(0);
+    }
+};
+
+// Starts the program as main() does. `stallSeconds`: the transfers' limit without progress;
+// the query as a whole gets one second, a download a kilobyte a second over one second and
+// three seconds in all.
+Form1* StartProgram(const QString& base, int stallSeconds = 2)
+{
+    WindowRegistry::Instance().SetFactory<Form1>([=] {
+        auto* main = new Form1(ServerAddresses{QStringLiteral("127.0.0.1:9"), base, stallSeconds});
+        main->Inet1->OpenURLTimeout(1);
+        main->Inet1->DownloadLimits(1024, 1, 3);
+        return main;
+    });
+    return WindowRegistry::Instance().Start<Form1>();
+}
+
+// What the program left in the working directory, but for its log.
+QStringList Files()
+{
+    QStringList files = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    files.removeOne(QStringLiteral("morvantil.log"));
+    return files;
+}
+
+}  // namespace
+
+class TestUpdate : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(peer_.started()); }
+    void init() { peer_.clear(); }
+    void cleanup() { ResetWindows(); }
+    void noUpdate_data();
+    void noUpdate();
+    void update_data();
+    void update();
+    void updateFails_data();
+    void updateFails();
+
+private:
+    // The start went on to the main window, with its settings read, and left no progress window.
+    static void StartedNormally(Form1* main)
+    {
+        QVERIFY(!main->IsUnloaded());
+        QVERIFY(main->isVisible());
+        QCOMPARE(main->com, QString("001122"));
+        QVERIFY(!WindowRegistry::Instance().Loaded<Form4>());
+    }
+    HttpPeer peer_;
+};
+
+void TestUpdate::noUpdate_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("mode");
+    const QByteArray address = peer_.url("/new.exe").toUtf8();
+    QTest::newRow("empty answer") << QByteArray() << 200 << "normal";
+    QTest::newRow("capitals") << address.toUpper() << 200 << "normal";
+    QTest::newRow("blank in front") << " " + address << 200 << "normal";
+    QTest::newRow("three letters") << QByteArray("htt") << 200 << "normal";
+    QTest::newRow("404 naming a file") << address << 404 << "normal";
+    QTest::newRow("500 naming a file") << address << 500 << "normal";
+    QTest::newRow("answer cut short") << address << 200 << "cut";
+    QTest::newRow("never answers") << address << 200 << "hang";
+    QTest::newRow("not running") << address << 0 << "";
+    QTest::newRow("an answer past 64 KiB") << address + "\n" + QByteArray(70 * 1024, 'x') << 200 << "normal";
+}
+
+void TestUpdate::noUpdate()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, status);
+    QFETCH(QString, mode);
+    ScratchDir dir;
+    dir.write("path.dat", "/srv/export\r\n");
+    dir.write("com.dat", "001122\r\n");
+    peer_.route(Query, answer, status, mode);
+    peer_.route("/new.exe", MarkerInstaller);
+    Operator op;
+
+    QElapsedTimer clock;
+    clock.start();
+    // Stalls are given longer than the whole query may take.
+    Form1* main = StartProgram(mode.isEmpty() ? QStringLiteral("http://127.0.0.1:9") : peer_.url(), 30);
+    StartedNormally(main);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(clock.elapsed() < 5000, "the version check held up the start");
+    QCOMPARE(peer_.requests(), mode.isEmpty() ? QStringList() : QStringList{"GET " + Query});
+    QCOMPARE(op.progress, QStringList{Caption});
+    QVERIFY(op.boxes.isEmpty());
+    QCOMPARE(Files(), (QStringList{"com.dat", "path.dat"}));
+}
+
+void TestUpdate::update_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("requested");
+    QTest::addColumn<QByteArray>("older");
+    const QString address = peer_.url("/files/new.exe");
+    QTest::newRow("plain address") << address << "/files/new.exe" << QByteArray();
+    QTest::newRow("address and CR LF") << address + "\r\n" << "/files/new.exe" << QByteArray();
+    QTest::newRow("tab inside, blank and LF after") << peer_.url("/files/\tnew.exe \n") << "/files/new.exe" << QByteArray();
+    QTest::newRow("blank inside") << peer_.url("/files/new one.exe") << "/files/new%20one.exe" << QByteArray();
+    QTest::newRow("over an older, longer update.exe") << address << "/files/new.exe" << QByteArray(5000, 'o');
+    QTest::newRow("a second line") << address + "\r\n" + peer_.url("/other.exe") << "/files/new.exe" << QByteArray();
+    QTest::newRow("a password in it") << QString(address).replace("://", "://utente:segreta@") << "/files/new.exe" << QByteArray();
+}
+
+void TestUpdate::update()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, requested);
+    QFETCH(QByteArray, older);
+    ScratchDir dir;  // not configured: not even the settings window may come up afterwards
+    if (!older.isEmpty())
+        dir.write("update.exe", older);
+    peer_.route(Query, answer.toUtf8());
+    peer_.route(requested, MarkerInstaller);
+    Operator op;
+
+    Form1* main = StartProgram(peer_.url());
+    QCOMPARE(peer_.requests(), (QStringList{"GET " + Query, "GET " + requested}));
+    QCOMPARE(op.progress, (QStringList{Caption, Caption + Downloading}));
+    QCOMPARE(op.boxes.size(), 1);
+    QCOMPARE(op.boxes[0].text, QString("Verrà installata ora la nuova versione"));
+    QCOMPARE(op.boxes[0].title, QString("Aggiornamento"));
+    QCOMPARE(op.boxes[0].icon, QMessageBox::NoIcon);
+    QVERIFY(!op.boxes[0].windowShown);
+    QCOMPARE(op.boxes[0].installer, MarkerInstaller);
+    QVERIFY2(!op.boxes[0].installerRan, "started before the operator's OK");
+
+    // The program ends behind the installer, which runs from the working directory.
+    QVERIFY(main->IsUnloaded());
+    QCOMPARE(WindowRegistry::Instance().LoadedCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(dir.read("started.txt").trimmed(),
+                              QFileInfo(dir.path()).canonicalFilePath().toUtf8(), 5000);
+    QCOMPARE(dir.read("update.exe"), MarkerInstaller);
+    QCOMPARE(Files(), (QStringList{"started.txt", "update.exe"}));
+    QVERIFY(!dir.read("morvantil.log").contains("segreta"));
+}
+
+void TestUpdate::updateFails_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QByteArray>("served");
+    QTest::addColumn<QString>("message");  // the error box's first words, if any
+    QTest::addColumn<QByteArray>("left");  // update.exe afterwards; empty: a folder in the way
+    const QString address = peer_.url("/new.exe");
+    const QByteArray big = MarkerInstaller + QByteArray(100000, '#');
+    const QByteArray lastYear = "#!/bin/sh\n# the installer of last year\n";
+    // Passes for a program but cannot be started.
+#ifdef Q_OS_WIN
+    QByteArray unstartable(0x200, '\0');
+    unstartable.replace(0, 2, "MZ");
+    unstartable[0x3C] = 0x40;
+    unstartable.replace(0x40, 4, QByteArray("PE\0\0", 4));
+#else
+    const QByteArray unstartable = "#!/nonexistent/interpreter\n";
+#endif
+    QTest::newRow("404") << address << 404 << "normal" << big << "" << lastYear;
+    QTest::newRow("500") << address << 500 << "normal" << big << "" << lastYear;
+    QTest::newRow("cut short") << address << 200 << "cut" << big << "" << lastYear;
+    QTest::newRow("stalls") << address << 200 << "hang" << big << "" << lastYear;
+    QTest::newRow("trickles a few bytes a second") << address << 200 << "trickle:20" << big << "" << lastYear;
+    QTest::newRow("slower than the whole bound") << address << 200 << "trickle:8000" << big << "" << lastYear;
+    QTest::newRow("just the four letters") << "http" << 200 << "normal" << big << "" << lastYear;
+    QTest::newRow("not a web address") << "httpx://127.0.0.1/x" << 200 << "normal" << big << "" << lastYear;
+    // Answers that are not a program never become update.exe.
+    QTest::newRow("200, empty") << address << 200 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("204") << address << 204 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("302 without a Location") << address << 302 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("error page served with 200")
+        << address << 200 << "normal" << QByteArray("<html><body>Errore 500</body></html>") << "" << lastYear;
+    QTest::newRow("a program for another system")
+        << address << 200 << "normal"
+#ifdef Q_OS_WIN
+        << QByteArray("\x7F" "ELF\x02\x01\x01")
+#else
+        << QByteArray("MZ\x90\x00\x03 a Windows program", 24)
+#endif
+        << "" << lastYear;
+    QTest::newRow("cannot be written") << address << 200 << "normal" << big
+                                       << "Impossibile scrivere il file update.exe" << QByteArray();
+    QTest::newRow("cannot be started") << address << 200 << "normal" << unstartable
+                                       << "Impossibile avviare update.exe" << unstartable;
+}
+
+void TestUpdate::updateFails()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, status);
+    QFETCH(QString, mode);
+    QFETCH(QByteArray, served);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, left);
+    ScratchDir dir;
+    dir.write("path.dat", "/srv/export\r\n");
+    dir.write("com.dat", "001122\r\n");
+    if (left.isEmpty())
+        QVERIFY(QDir().mkdir("update.exe"));  // in the way, even for root
+    else if (left != served)
+        dir.write("update.exe", left);
+    peer_.route(Query, answer.toUtf8());
+    peer_.route("/new.exe", served, status, mode);
+    Operator op;
+
+    QElapsedTimer clock;
+    clock.start();
+    Form1* main = StartProgram(peer_.url());
+    QVERIFY2(clock.elapsed() < 10000, "the download held up the start beyond its bounds");
+    StartedNormally(main);
+    if (QTest::currentTestFailed())
+        return;
+    if (message.isEmpty()) {
+        QVERIFY(op.boxes.isEmpty());
+    } else {
+        QCOMPARE(op.boxes.last().icon, QMessageBox::Critical);
+        QCOMPARE(op.boxes.last().title, QString("Aggiornamento"));
+        QVERIFY2(op.boxes.last().text.startsWith(message), qPrintable(op.boxes.last().text));
+    }
+    if (!left.isEmpty())
+        QCOMPARE(dir.read("update.exe"), left);
+    QCOMPARE(Files(), (QStringList{"com.dat", "path.dat", "update.exe"}));  // no half-written file
+}
+
+QTEST_MAIN(TestUpdate)
+#include "test_update.moc"
