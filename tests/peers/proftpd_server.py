@@ -9,7 +9,9 @@ resume the control connection's TLS session.
 """
 import argparse
 import ctypes
+import grp
 import os
+import pwd
 import signal
 import socket
 import subprocess
@@ -18,6 +20,8 @@ import tempfile
 import time
 
 CONFIG = """ServerType standalone
+User {user}
+Group {group}
 DefaultAddress 127.0.0.1
 SocketBindTight on
 Port {port}
@@ -65,7 +69,8 @@ def listening(port):
 def start(options, work):
     """ProFTPD on a port that was free a moment ago; None if it did not come up."""
     port = free_port()
-    config = CONFIG.format(port=port, work=work)
+    config = CONFIG.format(port=port, work=work, user=pwd.getpwuid(os.getuid()).pw_name,
+                           group=grp.getgrgid(os.getgid()).gr_name)
     if options.tls:
         config += TLS.format(*map(os.path.abspath, options.tls), work=work)
     if options.log:
