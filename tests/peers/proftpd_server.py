@@ -45,8 +45,8 @@ TLS = """ModulePath /usr/lib/proftpd
 LoadModule mod_tls.c
 TLSEngine on
 TLSRequired on
-TLSRSACertificateFile {0}
-TLSRSACertificateKeyFile {1}
+TLSRSACertificateFile "{0}"
+TLSRSACertificateKeyFile "{1}"
 TLSVerifyClient off
 TLSLog {work}/tls.log
 """
@@ -74,7 +74,7 @@ def start(options, work):
     if options.tls:
         config += TLS.format(*map(os.path.abspath, options.tls), work=work)
     if options.log:
-        config += 'LogFormat commands "CMD %r"\nExtendedLog ' + options.log + ' ALL commands\n'
+        config += 'LogFormat commands "CMD %r"\nExtendedLog "' + options.log + '" ALL commands\n'
     with open(work + "/proftpd.conf", "w") as f:
         f.write(config)
     # It ends with this script, however this script ends.
