@@ -50,8 +50,8 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "${PRODUCT}"
 ; Runs STEP (a macro that sets the error flag when it fails) until it succeeds. Windows
 ; refuses to replace or delete a running program's file: while Morvantil runs, or its file
 ; cannot be written, this says so and tries again for up to a minute, then asks whether to
-; go on trying. Otherwise the whole install (or removal) fails, exit status 2, before
-; anything else has changed.
+; go on trying. Otherwise the whole install (or removal) fails, exit status 2, leaving the
+; old program, its shortcut and its uninstall entry as they were.
 !macro UntilProgramFree STEP WHAT
     wait:
         StrCpy $1 0
@@ -84,6 +84,8 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "${PRODUCT}"
 Section
     SetOutPath "$INSTDIR"
     File "/oname=${PRODUCT}.new" "${PROGRAM}"
+    ; As File itself does, a read-only program is replaced all the same.
+    SetFileAttributes "$INSTDIR\${PRODUCT}.exe" NORMAL
     !insertmacro UntilProgramFree ReplaceProgram "l'installazione"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateDirectory "${WORKDIR}"
