@@ -41,7 +41,9 @@ windows-test:
 	    cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS); \
 	fi
 
-# Morvantil.exe, cross-built with MinGW-w64.
+# Morvantil.exe, cross-built with MinGW-w64. Both Windows targets sign what they make when
+# given MORVANTIL_SIGN_PKCS12= and MORVANTIL_SIGN_PASSWORD_FILE= (MORVANTIL_SIGN_TIMESTAMP_URL=
+# optional), which scripts/windows-build reads at every build.
 windows: setup
 	@bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" morvantil $(CMAKE_FLAGS)
 	@ls -l $(WINBUILD)/Morvantil.exe

@@ -1,7 +1,8 @@
 ; Morvantil's Windows installer, for the current user only (no administrator rights).
 ; It is also what the update service serves: a running Morvantil saves it as update.exe,
 ; starts it and ends, so it waits for the old Morvantil.exe to exit before replacing it.
-; makensis -DVERSION=1.3 -DPROGRAM=<Morvantil.exe> -DICON=<morvantil.ico> -DOUTFILE=<setup.exe> morvantil.nsi
+; makensis -DVERSION=1.3 -DPROGRAM=<Morvantil.exe> -DICON=<morvantil.ico> -DOUTFILE=<setup.exe>
+;          [-DSIGN=<command that signs the file named after it>] morvantil.nsi
 Unicode true
 ; 64-bit Windows 10/11; a 64-bit installer also runs where 32-bit programs cannot.
 Target amd64-unicode
@@ -17,10 +18,16 @@ RequestExecutionLevel user
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
+!ifdef SIGN
+    !uninstfinalize '${SIGN} "%1"' = 0
+    !finalize '${SIGN} "%1"' = 0
+!endif
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
+; A file that cannot be written fails the install: never skipped.
+AllowSkipFiles off
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -40,29 +47,46 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "CompanyName" "${PRODUCT}"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "${PRODUCT}"
 
-; Waits, up to a minute, until no running Morvantil holds the program file: Windows
-; refuses to open a running program for writing.
-Function WaitForOldProgram
-    IfFileExists "$INSTDIR\${PRODUCT}.exe" 0 done
-    StrCpy $1 0
-    check:
+; Runs STEP (a macro that sets the error flag when it fails) until it succeeds. Windows
+; refuses to replace or delete a running program's file: while Morvantil runs, or its file
+; cannot be written, this says so and tries again for up to a minute, then asks whether to
+; go on trying. Otherwise the whole install (or removal) fails, exit status 2, leaving the
+; old program, its shortcut and its uninstall entry as they were.
+!macro UntilProgramFree STEP WHAT
+    wait:
+        StrCpy $1 0
+    try:
         ClearErrors
-        FileOpen $0 "$INSTDIR\${PRODUCT}.exe" a
-        IfErrors busy
-        FileClose $0
-        Goto done
-    busy:
+        !insertmacro ${STEP}
+        IfErrors 0 free
+        StrCmp $1 0 0 +2
+            DetailPrint "Attendere la chiusura di ${PRODUCT}..."
         IntOp $1 $1 + 1
-        IntCmp $1 240 done
         Sleep 250
-        Goto check
-    done:
-FunctionEnd
+        IntCmp $1 240 0 try
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} è ancora aperto (o il file ${PRODUCT}.exe è bloccato).$\n$\nChiudere ${PRODUCT} e premere Riprova, oppure Annulla per interrompere ${WHAT}." /SD IDCANCEL IDRETRY wait
+        Abort "${PRODUCT} è ancora aperto: ${WHAT} è stata interrotta."
+    free:
+!macroend
+
+; The new program waits beside the old one and takes its place in one step, so the old
+; one stays whole until then.
+!macro ReplaceProgram
+    System::Call 'kernel32::MoveFileExW(w "$INSTDIR\${PRODUCT}.new", w "$INSTDIR\${PRODUCT}.exe", i 1) i .r0'
+    StrCmp $0 0 0 +2
+        SetErrors
+!macroend
+
+!macro DeleteProgram
+    Delete "$INSTDIR\${PRODUCT}.exe"
+!macroend
 
 Section
-    Call WaitForOldProgram
     SetOutPath "$INSTDIR"
-    File "/oname=${PRODUCT}.exe" "${PROGRAM}"
+    File "/oname=${PRODUCT}.new" "${PROGRAM}"
+    ; As File itself does, a read-only program is replaced all the same.
+    SetFileAttributes "$INSTDIR\${PRODUCT}.exe" NORMAL
+    !insertmacro UntilProgramFree ReplaceProgram "l'installazione"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateDirectory "${WORKDIR}"
     ; A shortcut's working folder is the output path when it is made.
@@ -79,6 +103,11 @@ Section
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; An install that failed leaves no new program beside the old one.
+Function .onInstFailed
+    Delete "$INSTDIR\${PRODUCT}.new"
+FunctionEnd
+
 Function StartProgram
     SetOutPath "${WORKDIR}"
     Exec '"$INSTDIR\${PRODUCT}.exe"'
@@ -86,8 +115,9 @@ FunctionEnd
 
 ; The working folder stays, with the settings files in it.
 Section "Uninstall"
+    !insertmacro UntilProgramFree DeleteProgram "la disinstallazione"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-    Delete "$INSTDIR\${PRODUCT}.exe"
+    Delete "$INSTDIR\${PRODUCT}.new"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"

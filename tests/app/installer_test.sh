@@ -2,11 +2,13 @@
 # The installer under Wine, as an operator's PC meets it: a silent install for the current
 # user puts the program, its uninstaller and a Start-menu shortcut in place; the installed
 # program starts in the shortcut's working folder; an installer started while Morvantil
-# runs (the update hand-over) waits for it to end; a silent uninstall removes the program
-# and keeps the settings files. Usage: installer_test.sh SETUP.exe (WINEPREFIX set)
+# runs (the update hand-over) waits for it to end, or fails after a minute changing nothing;
+# a silent uninstall waits for it too and keeps the settings files; signed, the installer and
+# what it installs pass osslsigncode verify. Usage: installer_test.sh SETUP.exe (WINEPREFIX set)
 set -euo pipefail
 setup="$(realpath "$1")"
 program_built="$(dirname "$setup")/Morvantil.exe"
+here="$(cd "$(dirname "$0")/../.." && pwd)"
 fail() { echo "FAIL: $*"; exit 1; }
 step() { echo "-- $*"; }
 [ -n "${WINEPREFIX:-}" ] || fail "WINEPREFIX is not set"
@@ -24,6 +26,8 @@ users="$WINEPREFIX/drive_c/users/$(id -un)"
 installed="$users/AppData/Local/Programs/Morvantil"
 workdir="$users/AppData/Local/Morvantil"
 shortcut="$users/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Morvantil.lnk"
+entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvantil'
+version() { wine reg query "$entry" /v DisplayVersion 2>/dev/null | tr -d '\r' | awk '/DisplayVersion/ {print $3}'; }
 xvfb_pid=""
 program_pid=""
 installer_pid=""
@@ -55,14 +59,21 @@ link = open(sys.argv[1], "rb").read()
 for text in ("AppData\\Local\\Programs\\Morvantil\\Morvantil.exe", "AppData\\Local\\Morvantil"):
     assert text.encode("utf-16-le") in link or text.encode() in link, text
 PY
-wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvantil' /v DisplayVersion |
-    tr -d '\r' | grep -q "DisplayVersion.*REG_SZ.*1\.3$" || fail "no uninstall entry for version 1.3"
+[ "$(version)" = 1.3 ] || fail "no uninstall entry for version 1.3"
+printf old >>"$installed/Morvantil.exe" && cp "$installed/Morvantil.exe" "$work/old.exe"
+wine reg add "$entry" /v DisplayVersion /d 1.2 /f >/dev/null
 
 step "the installed program starts in its working folder"
 (cd "$workdir" && exec wine "$installed/Morvantil.exe") >/dev/null 2>&1 &
 program_pid=$!
 settings="$(timeout 60 xdotool search --sync --onlyvisible --name '^Impostazioni$' | head -1)" ||
     fail "the installed program showed no settings window"
+
+step "a silent installer over a program that stays open (made older) fails after a minute, changing nothing"
+status=0 && timeout 120 wine "$setup" /S || status=$?
+[ "$status" = 2 ] || fail "the installer ended with status $status, not 2"
+cmp -s "$installed/Morvantil.exe" "$work/old.exe" && [ ! -e "$installed/Morvantil.new" ] || fail "the old program changed"
+[ "$(version)" = 1.2 ] || fail "the uninstall entry says $(version), not the old 1.2"
 
 step "an installer started meanwhile waits for the program to end"
 wine "$setup" /S &
@@ -78,11 +89,18 @@ program_pid=""
 timeout 60 tail --pid="$installer_pid" -f /dev/null || fail "the installer did not go on once the program ended"
 wait "$installer_pid" || fail "the waiting installer ended with status $?"
 installer_pid=""
+cmp "$installed/Morvantil.exe" "$program_built" && [ "$(version)" = 1.3 ] || fail "the program was not replaced"
 
-step "silent uninstall keeps the settings files"
+step "silent uninstall waits for the program, then keeps the settings files"
 printf 'C:\\Brenola\r\n' > "$workdir/path.dat"
 printf '016024\r\n' > "$workdir/com.dat"
+(cd "$workdir" && exec wine "$installed/Morvantil.exe") >/dev/null 2>&1 &
+program_pid=$!
+timeout 60 xdotool search --sync --onlyvisible --name '^Trasferimento file da Brenola v1.3$' >/dev/null || fail "no main window"
 wine "$installed/uninstall.exe" /S
+sleep 5
+[ -e "$installed/Morvantil.exe" ] && [ -f "$shortcut" ] && [ "$(version)" = 1.3 ] || fail "the uninstaller did not wait"
+kill -9 "$program_pid" && program_pid=""
 # The uninstaller runs from a copy of itself and returns at once: wait for its work.
 for _ in $(seq 120); do [ -e "$installed/Morvantil.exe" ] || break; sleep 0.5; done
 [ ! -e "$installed/Morvantil.exe" ] || fail "the program is still installed"
@@ -91,4 +109,17 @@ if wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Morv
     fail "the uninstall entry is still there"
 fi
 [ "$(cat "$workdir/com.dat")" = $'016024\r' ] && [ -f "$workdir/path.dat" ] || fail "the settings files are gone"
+
+step "signed with a certificate made now: the installer, the program and the uninstaller it installs"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Morvantil prova" -addext extendedKeyUsage=codeSigning \
+    -keyout "$work/key.pem" -out "$work/ca.pem" 2>/dev/null && echo prova >"$work/password"
+export MORVANTIL_SIGN_PKCS12="$work/sign.p12" MORVANTIL_SIGN_PASSWORD_FILE="$work/password"
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/ca.pem" -passout "file:$work/password" -out "$work/sign.p12"
+cp "$program_built" "$work/Morvantil.exe" && bash "$here/scripts/windows-sign" "$work/Morvantil.exe"
+makensis -V1 -INPUTCHARSET UTF8 -DVERSION=1.3 -DPROGRAM="$work/Morvantil.exe" -DICON="$here/src/ui/images/morvantil.ico" \
+    -DOUTFILE="$work/setup.exe" -DSIGN="bash $here/scripts/windows-sign" "$here/cmake/morvantil.nsi"
+timeout 120 wine "$work/setup.exe" /S || fail "the signed installer ended with status $?"
+for file in "$work/setup.exe" "$installed/Morvantil.exe" "$installed/uninstall.exe"; do
+    osslsigncode verify -CAfile "$work/ca.pem" -in "$file" >/dev/null || fail "$file: no valid signature"
+done
 echo "installer: $(stat -c %s "$setup") bytes; 1 passed, 0 failed"
