@@ -6,6 +6,7 @@
 #include "gui/WindowRegistry.h"
 
 #include "FtpAuthorities.h"
+#include "UpdateKey.h"
 
 #include <QApplication>
 
@@ -18,7 +19,7 @@ constexpr bool FtpTls = false;
 #endif
 
 const ServerAddresses Servers{QStringLiteral(MORVANTIL_FTP_HOST), QStringLiteral(MORVANTIL_UPDATE_BASE_URL), 60,
-                              FtpTls, QByteArray(FtpAuthoritiesPem)};
+                              FtpTls, QByteArray(FtpAuthoritiesPem), QByteArray(UpdatePublicKey)};
 
 // The command-line modes: no window, no display needed (cron, the Task Scheduler).
 int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)

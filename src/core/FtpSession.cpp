@@ -1,6 +1,7 @@
 #include "core/FtpSession.h"
 #include "core/CurlCause.h"
 #include "core/LocalFile.h"
+#include "core/TlsPolicy.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -287,14 +288,12 @@ void FtpSession::Secure(const FtpJob& job)
     curl_easy_setopt(curl_, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 2L);
+    ApplyTlsPolicy(curl_);
 #ifdef Q_OS_WIN
-    // A region's own authority seldom publishes revocation lists; their absence is no
-    // verdict on the certificate.
-    curl_easy_setopt(curl_, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
     // Schannel chooses on its own which session a data connection resumes, and with TLS 1.3
     // it is not known to give every data connection the control connection's. TLS 1.2, which
     // libcurl already keeps to on Windows 10, it resumes.
-    curl_easy_setopt(curl_, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_DEFAULT) | long(CURL_SSLVERSION_MAX_TLSv1_2));
+    curl_easy_setopt(curl_, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
 #else
     if (std::string_view(curl_version_info(CURLVERSION_NOW)->ssl_version).starts_with("OpenSSL/"))
         curl_easy_setopt(curl_, CURLOPT_SSL_CTX_FUNCTION, &WatchHandshake);

@@ -77,11 +77,21 @@ public:
     // Blocks like OpenURL type 1, but hands the body to `sink` as it arrives, so that a
     // large body costs no memory; a sink that returns false stops the transfer, which
     // then raises. Only a final status of 200 (after redirects) is a download.
+    // `progress` hears how many bytes have come of how many (-1: not announced). A download
+    // is bounded at 256 MiB; once the address is https, a redirect to http fails it.
     using Sink = std::function<bool(const char* data, qint64 size)>;
-    void OpenURL(const QString& url, const Sink& sink);
+    using Progress = std::function<void(qint64 received, qint64 total)>;
+    void OpenURL(const QString& url, const Sink& sink, const Progress& progress = {});
+    // The address an answer names, read as a browser's address bar does: blanks and control
+    // characters around it go, and so do tabs inside it. Only the first line counts: a
+    // service that prints the address with a line end after it still names the file.
+    static QString AddressOf(const QString& answer);
     // An address as logs and messages show it: its first line, without a password, cut
     // after a few hundred characters.
     static QString ShownAddress(const QString& url);
+    // Authorities (PEM) that https requests trust beside the system's, or instead of them
+    // where the system's TLS takes one set only (Windows).
+    void TrustAuthorities(const QByteArray& pem) { httpCaPem_ = pem; }
     // The longest a text request (type 0) may take as a whole, in seconds.
     void OpenURLTimeout(int seconds) { openUrlTimeoutSeconds_ = seconds; }
     // A byte download fails below bytesPerSecond on average over `seconds`, or when it
@@ -101,13 +111,14 @@ private:
     // An installer of a few megabytes takes a minute or two on a slow office line; a
     // service that trickles below a kilobyte a second for half a minute is not sending one.
     struct { int bytesPerSecond = 1024, seconds = 30, wholeSeconds = 15 * 60; } download_;
-    void Fetch(const QString& url, const Sink& sink, bool download);
+    void Fetch(const QString& url, const Sink& sink, bool download, const Progress& progress = {});
     QString url_;
     QString userName_;
     QString password_;
     bool verifyArrival_ = true;
     bool requireTls_ = false;
     QByteArray extraCaPem_;
+    QByteArray httpCaPem_;
     void Start(FtpJob job);
     void WatchLocalFile();
     std::shared_ptr<FtpWorker> worker_;

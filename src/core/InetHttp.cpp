@@ -1,5 +1,6 @@
 #include "core/CurlCause.h"
 #include "core/Inet.h"
+#include "core/TlsPolicy.h"
 
 #include <QUrl>
 #include <curl/curl.h>
@@ -7,16 +8,17 @@
 
 namespace {
 
-// No reply kept in memory comes near these; an endless stream must not eat the memory.
+// No reply kept in memory comes near these, and no installer near the download's bound:
+// an endless stream must not eat the memory or the disk.
 constexpr qint64 MaxBodyBytes = qint64(1) << 30;
 constexpr qint64 MaxTextBytes = 64 * 1024;
+constexpr qint64 MaxDownloadBytes = qint64(256) << 20;
 // Longer addresses are cut where they are shown, so that no log line grows without end.
 constexpr qsizetype MaxShownAddress = 300;
 
-// Reads an address as a browser's address bar does: blanks and control characters around
-// it go, and so do tabs inside it. Only the first line counts: a service that prints the
-// address with a line end after it still names the file, and a second line is no part of it.
-QString CleanAddress(const QString& url)
+}  // namespace
+
+QString Inet::AddressOf(const QString& url)
 {
     qsizetype begin = 0;
     while (begin < url.size() && url[begin].unicode() <= u' ')
@@ -34,11 +36,30 @@ QString CleanAddress(const QString& url)
     return clean;
 }
 
+namespace {
+
+// What the callbacks of one request need.
+struct Request {
+    const Inet::Sink& sink;
+    const Inet::Progress& progress;
+    qint64 received = 0;
+    qint64 limit;
+};
+
 size_t Deliver(char* data, size_t size, size_t count, void* target)
 {
+    auto* request = static_cast<Request*>(target);
     const size_t bytes = size * count;
+    request->received += qint64(bytes);
     // Anything short of `bytes` makes libcurl end the transfer with a write error.
-    return (*static_cast<const Inet::Sink*>(target))(data, qint64(bytes)) ? bytes : 0;
+    return request->received <= request->limit && request->sink(data, qint64(bytes)) ? bytes : 0;
+}
+
+int Report(void* target, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t)
+{
+    auto* request = static_cast<Request*>(target);
+    request->progress(now, total > 0 ? total : -1);
+    return 0;
 }
 
 Inet::Sink Collect(QByteArray& body, qint64 limit, bool& tooLong)
@@ -55,11 +76,11 @@ Inet::Sink Collect(QByteArray& body, qint64 limit, bool& tooLong)
 }  // namespace
 
 // One request, its body handed to `sink` as it arrives.
-void Inet::Fetch(const QString& url, const Sink& sink, bool download)
+void Inet::Fetch(const QString& url, const Sink& sink, bool download, const Progress& progress)
 {
     // Spaces and other characters an address may not hold are percent-encoded, as a
     // browser sends them; what is already valid passes unchanged.
-    const QUrl parsed(CleanAddress(url), QUrl::TolerantMode);
+    const QUrl parsed(AddressOf(url), QUrl::TolerantMode);
     const QByteArray address = parsed.toEncoded();
     if (!parsed.isValid() || (parsed.scheme() != u"http" && parsed.scheme() != u"https"))
         throw InetError("indirizzo non http: " + ShownAddress(url).toStdString());
@@ -71,16 +92,29 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
         throw InetError("libcurl non si avvia");
     CURL* curl = handle.get();
 
+    Request request{sink, progress, 0, download ? MaxDownloadBytes : MaxBodyBytes};
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Deliver);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &request);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(request.limit));
+    if (progress) {
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Report);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &request);
+    }
     // This runs beside the upload's worker thread: no signals, no shared handle.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     // A redirect must not lead to a local file or another protocol.
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // Once an address is https, nothing on the way may take it back to plain http.
+    const bool secure = parsed.scheme() == u"https";
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    ApplyTlsPolicy(curl);
+    curl_blob authorities{const_cast<char*>(httpCaPem_.constData()), size_t(httpCaPem_.size()), CURL_BLOB_COPY};
+    if (!httpCaPem_.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &authorities);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Morvantil");
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
@@ -98,13 +132,21 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
     }
 
     const CURLcode result = curl_easy_perform(curl);
-    if (result != CURLE_OK)
-        throw InetError((download && result == CURLE_OPERATION_TIMEDOUT
-                             ? "scaricamento sotto " + std::to_string(download_.bytesPerSecond)
-                                   + " byte/s per " + std::to_string(download_.seconds)
-                                   + " s o più lungo di " + std::to_string(download_.wholeSeconds) + " s"
-                             : CurlCause(result, {}, openUrlTimeoutSeconds_))
-                        + ", " + shown);
+    if (result != CURLE_OK) {
+        std::string cause = CurlCause(result, {}, openUrlTimeoutSeconds_);
+        if (download && result == CURLE_OPERATION_TIMEDOUT)
+            cause = "scaricamento sotto " + std::to_string(download_.bytesPerSecond) + " byte/s per "
+                    + std::to_string(download_.seconds) + " s o più lungo di "
+                    + std::to_string(download_.wholeSeconds) + " s";
+        else if (result == CURLE_FILESIZE_EXCEEDED || request.received > request.limit)
+            cause = "risposta più lunga di " + std::to_string(request.limit) + " byte";
+        else if (secure && result == CURLE_UNSUPPORTED_PROTOCOL)
+            cause = "rinviato da https a un indirizzo non https";
+        else if (long status = 0; result == CURLE_HTTP_RETURNED_ERROR
+                                  && curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
+            cause = "risposta HTTP " + std::to_string(status);
+        throw InetError(cause + ", " + shown);
+    }
 
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -137,14 +179,14 @@ QVariant Inet::OpenURL(const QString& url, int type)
     return QString::fromLocal8Bit(body);
 }
 
-void Inet::OpenURL(const QString& url, const Sink& sink)
+void Inet::OpenURL(const QString& url, const Sink& sink, const Progress& progress)
 {
-    Fetch(url, sink, true);
+    Fetch(url, sink, true, progress);
 }
 
 QString Inet::ShownAddress(const QString& url)
 {
-    const QString clean = CleanAddress(url);
+    const QString clean = AddressOf(url);
     const QUrl parsed(clean, QUrl::TolerantMode);
     const QString shown = parsed.isValid() ? parsed.toString(QUrl::RemovePassword | QUrl::FullyEncoded) : clean;
     return shown.size() > MaxShownAddress ? shown.left(MaxShownAddress) + QStringLiteral("...") : shown;

@@ -1,9 +1,10 @@
 #pragma once
+#include "core/Inet.h"
+#include "core/UpdateSignature.h"
+
 #include <QByteArray>
 #include <QString>
 #include <stdexcept>
-
-class Inet;
 
 // The installer could not be written or started; what() says why, for the operator.
 class InstallerError : public std::runtime_error {
@@ -11,14 +12,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Downloads `address` into `name` in the working directory. The bytes go to a temporary
-// file beside it as they arrive, which takes the name only once the download is complete
-// and is a program for this system: a failed download or write never leaves a half
-// installer, nor the tail of an older, longer one, and never replaces a good one.
-// Executable on Linux. A failed download, or one that is not a program, raises InetError;
-// a file that cannot be written raises InstallerError.
-void DownloadInstaller(Inet& inet, const QString& address, const QString& name);
+// Downloads the installer that the service's `answer` names into `name` in the working
+// directory, once its signature (the same address with ".minisig" appended) holds for
+// `publicKey` and names a newer version. The bytes go to a temporary file beside `name` as
+// they arrive, which takes the name only once the download is complete, is a program for
+// this system and is the signed file: a failed download, write or check never leaves a
+// half installer, nor the tail of an older one, and never replaces a good one. Executable
+// on Linux. Raises InetError for a failed download or one that is no program,
+// SignatureError for a signature that is missing or does not hold, InstallerError for a
+// file that cannot be written. The signature comes back for StartInstaller.
+UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QString& name,
+                                  const QByteArray& publicKey, const Inet::Progress& progress = {});
 
 // Starts `command` without waiting for it, with the working directory as its own, in a
-// normal window that gets the focus.
-void StartInstaller(const QString& command);
+// normal window that gets the focus, once the bytes of `name` on disk are checked against
+// `signature` again: on Windows the file is held open, so that nobody can change or delete
+// it, from that check until the installer's process has started. Raises SignatureError or
+// InstallerError, and starts nothing then.
+void StartInstaller(const QString& command, const QString& name, UpdateSignature signature);

@@ -1,6 +1,9 @@
 #include "core/UpdateRules.h"
 
+#include <QStringList>
 #include <QtEndian>
+
+#include <algorithm>
 
 QString UpdateQueryAddress(const QString& baseUrl)
 {
@@ -24,4 +27,17 @@ bool IsProgramForThisPlatform(const QByteArray& head)
 #else
     return head.startsWith("\x7F" "ELF") || head.startsWith("#!");
 #endif
+}
+
+bool IsNewerVersion(const QString& candidate, const QString& running)
+{
+    const QStringList a = candidate.split(u'.');
+    const QStringList b = running.split(u'.');
+    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
+        const qulonglong x = a.value(i).toULongLong();
+        const qulonglong y = b.value(i).toULongLong();
+        if (x != y)
+            return x > y;
+    }
+    return false;
 }

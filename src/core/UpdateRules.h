@@ -10,6 +10,10 @@ inline QString VersionText() { return QLatin1String(ProgramVersion); }
 // version, nothing escaped.
 QString UpdateQueryAddress(const QString& baseUrl);
 
+// True when `candidate` is a later version than `running`, compared number by number
+// ("1.10" is later than "1.9"; a missing number counts as 0).
+bool IsNewerVersion(const QString& candidate, const QString& running);
+
 // True when the service's answer names a new version's file: its first four characters
 // are exactly "http". Nothing is trimmed or folded: " http..." or "HTTP..." is no update.
 bool IsDownloadAddress(const QString& answer);

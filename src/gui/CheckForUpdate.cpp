@@ -10,19 +10,64 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QLabel>
+#include <QPointer>
+
+#include <exception>
+#include <functional>
+#include <thread>
 
 namespace {
 
 const QString InstallerFile = QStringLiteral("update.exe");
 const QString InstallerCommand = QStringLiteral("./update.exe");
 const QString UpdateTitle = QStringLiteral("Aggiornamento");
+const QString Downloading = QStringLiteral("Nuova versione disponibile. Scaricamento in corso...");
 
-// The transfers below block this thread; let the progress window draw what it shows
-// first. User input stays queued, so no handler of the program can start meanwhile.
+// Lets the progress window draw what it shows. User input stays queued, so no handler of
+// the program can start meanwhile.
 void PaintNow()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// Runs `work` on a thread of its own while this one keeps the windows painted and
+// answering the system (a window that handles no messages for a few seconds is marked as
+// not responding); user input stays queued. Raises what `work` raised.
+void WhileWindowsPaint(const std::function<void()>& work)
+{
+    std::exception_ptr failure;
+    QEventLoop loop;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// The label's text with how far the download has come, posted from the download's thread.
+Inet::Progress ShowProgress(Form4* progress)
+{
+    return [label = QPointer<QLabel>(progress->Label1), shown = QString()](qint64 received, qint64 total) mutable {
+        if (total <= 0 && received == 0)
+            return;
+        const QString now = total > 0 ? QStringLiteral(" %1%").arg(received * 100 / total)
+                                      : QStringLiteral(" %1 KB").arg(received / 1024);
+        if (now == std::exchange(shown, now))
+            return;
+        QMetaObject::invokeMethod(label, [label, now] {
+            if (label)
+                label->setText(Downloading + now);
+        });
+    };
 }
 
 void TellOperator(const QString& what, const InstallerError& error)
@@ -35,13 +80,23 @@ void TellOperator(const QString& what, const InstallerError& error)
 
 // Fetches and starts the new version named by `address`. Returns once the installer
 // runs (the main window is then closed) or once the attempt has been given up.
-void Install(Window& main, Inet& inet, Form4* progress, const QString& address, const ProgramLog& log)
+void Install(Window& main, Inet& inet, QPointer<Form4> progress, const QString& address,
+             const QByteArray& publicKey, const ProgramLog& log)
 {
-    progress->Label1->setText(QStringLiteral("Nuova versione disponibile. Scaricamento in corso..."));
+    progress->Label1->setText(Downloading);
     PaintNow();
 
+    UpdateSignature signature;
     try {
-        DownloadInstaller(inet, address, InstallerFile);
+        WhileWindowsPaint([&, show = ShowProgress(progress)] {
+            signature = DownloadInstaller(inet, address, InstallerFile, publicKey, show);
+        });
+    } catch (const SignatureError& error) {
+        // Whoever can change the office's traffic or the web server must not get a program
+        // of theirs started: only what the region signed is.
+        log.Write(QStringLiteral("Aggiornamento non scaricato: firma dell'aggiornamento non valida: ")
+                  + QString::fromStdString(error.what()));
+        return;
     } catch (const InetError& error) {
         // The service's fault, not the operator's: the next start tries again.
         log.Write(QStringLiteral("Aggiornamento non scaricato: ") + QString::fromStdString(error.what()));
@@ -49,13 +104,17 @@ void Install(Window& main, Inet& inet, Form4* progress, const QString& address, 
     } catch (const InstallerError& error) {
         log.Write(QStringLiteral("Aggiornamento non salvato: impossibile scrivere %1: %2")
                       .arg(InstallerFile, QString::fromStdString(error.what())));
-        progress->Unload();
+        if (progress)
+            progress->Unload();
         TellOperator(QStringLiteral("Impossibile scrivere il file %1 nella cartella %2.")
                          .arg(InstallerFile, QDir::toNativeSeparators(QDir::currentPath())),
                      error);
         return;
     }
 
+    // Asked to end meanwhile (a shutdown): nothing is started.
+    if (main.IsUnloaded() || !progress)
+        return;
     // The file was renamed into place just now: a look-up that finds nothing means another
     // program took it away at once, and nothing would start.
     if (!FileExists(InstallerFile)) {
@@ -69,7 +128,11 @@ void Install(Window& main, Inet& inet, Form4* progress, const QString& address, 
     progress->Unload();
     MsgBox(QStringLiteral("Verrà installata ora la nuova versione"), MbOk, UpdateTitle);
     try {
-        StartInstaller(InstallerCommand);
+        StartInstaller(InstallerCommand, InstallerFile, signature);
+    } catch (const SignatureError& error) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: firma dell'aggiornamento non valida: ")
+                  + QString::fromStdString(error.what()));
+        return;
     } catch (const InstallerError& error) {
         log.Write(QStringLiteral("Aggiornamento non avviato: %1: %2")
                       .arg(InstallerFile, QString::fromStdString(error.what())));
@@ -84,7 +147,7 @@ void Install(Window& main, Inet& inet, Form4* progress, const QString& address, 
 
 }  // namespace
 
-void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl)
+void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl, const QByteArray& updatePublicKey)
 {
     WindowRegistry& windows = WindowRegistry::Instance();
     Form4* progress = windows.Get<Form4>();
@@ -96,7 +159,7 @@ void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl)
     QString answer;
     bool answered = false;
     try {
-        answer = Inet1.OpenURL(UpdateQueryAddress(updateBaseUrl), 0).toString();
+        WhileWindowsPaint([&] { answer = Inet1.OpenURL(UpdateQueryAddress(updateBaseUrl), 0).toString(); });
         answered = true;
     } catch (const InetError& error) {
         // No answer means no update: the program starts as it is.
@@ -106,7 +169,7 @@ void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl)
     // The answer goes on unchanged; the transfer component reads it as a browser would.
     if (IsDownloadAddress(answer)) {
         log.Write(QStringLiteral("Controllo aggiornamenti: nuova versione in %1").arg(Inet::ShownAddress(answer)));
-        Install(main, Inet1, progress, answer, log);
+        Install(main, Inet1, progress, answer, updatePublicKey, log);
     } else if (answered) {
         log.Write(QStringLiteral("Controllo aggiornamenti: nessun aggiornamento"));
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 class Inet;
@@ -8,6 +9,7 @@ class Window;
 // else, with the main window's transfer component. When the update service at
 // `updateBaseUrl` names a new version, it is fetched into "update.exe" in the working
 // directory and started after the operator's OK; `main` is then closed, which ends the
-// start-up. Any other outcome closes the progress window and leaves the start-up to go on:
+// start-up. Only an installer signed with `updatePublicKey` for a newer version is started.
+// Any other outcome closes the progress window and leaves the start-up to go on:
 // a missing or failing service never keeps the program from starting.
-void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl);
+void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl, const QByteArray& updatePublicKey);

@@ -28,7 +28,7 @@ Form1::Form1(const ServerAddresses& servers)
 void Form1::Load()
 {
 #if MORVANTIL_SELF_UPDATE
-    CheckForUpdate(*this, *Inet1, servers_.updateBaseUrl);
+    CheckForUpdate(*this, *Inet1, servers_.updateBaseUrl, servers_.updatePublicKey);
     // Once the new version's installer runs, this window is closed and the program ends.
     if (IsUnloaded())
         return;

@@ -13,6 +13,9 @@ void Window::RunLoad()
     loading_ = true;
     Load();
     loading_ = false;
+    // Unloaded by its own load step, or meanwhile: destroyed once that step has returned.
+    if (unloaded_)
+        deleteLater();
 }
 
 void Window::Show()
@@ -38,7 +41,9 @@ void Window::Unload()
     unloaded_ = true;
     hide();
     emit Unloaded(this);
-    deleteLater();
+    // Never under its own load step, which may wait in an event loop of its own.
+    if (!loading_)
+        deleteLater();
 }
 
 void Window::closeEvent(QCloseEvent* event)

@@ -69,15 +69,20 @@ struct Operator : QObject {
     }
 };
 
+// The key the test's update service signs with, and the authorities of its https service.
+QByteArray updateKey;
+QByteArray authorities;
+
 // Starts the program as main() does. `stallSeconds`: the transfers' limit without progress;
 // the query as a whole gets one second, a download a kilobyte a second over one second and
 // three seconds in all.
 Form1* StartProgram(const QString& base, int stallSeconds = 2)
 {
     WindowRegistry::Instance().SetFactory<Form1>([=] {
-        auto* main = new Form1(ServerAddresses{QStringLiteral("127.0.0.1:9"), base, stallSeconds});
+        auto* main = new Form1(ServerAddresses{QStringLiteral("127.0.0.1:9"), base, stallSeconds, false, {}, updateKey});
         main->Inet1->OpenURLTimeout(1);
         main->Inet1->DownloadLimits(1024, 1, 3);
+        main->Inet1->TrustAuthorities(authorities);
         return main;
     });
     return WindowRegistry::Instance().Start<Form1>();
@@ -96,7 +101,15 @@ QStringList Files()
 class TestUpdate : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(peer_.started()); }
+    void initTestCase()
+    {
+        QVERIFY(peer_.started());
+        updateKey = peer_.publicKey();
+        QVERIFY(MakeTestCertificates(certificates_.path()));
+        QFile ca(certificates_.filePath("ca.pem"));
+        QVERIFY(ca.open(QIODevice::ReadOnly));
+        authorities = ca.readAll();
+    }
     void init() { peer_.clear(); }
     void cleanup() { ResetWindows(); }
     void noUpdate_data();
@@ -116,6 +129,7 @@ private:
         QVERIFY(!WindowRegistry::Instance().Loaded<Form4>());
     }
     HttpPeer peer_;
+    QTemporaryDir certificates_;
 };
 
 void TestUpdate::noUpdate_data()
@@ -167,14 +181,15 @@ void TestUpdate::update_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("requested");
     QTest::addColumn<QByteArray>("older");
+    QTest::addColumn<bool>("slowly");  // a few seconds, while the progress window shows how far it is
     const QString address = peer_.url("/files/new.exe");
-    QTest::newRow("plain address") << address << "/files/new.exe" << QByteArray();
-    QTest::newRow("address and CR LF") << address + "\r\n" << "/files/new.exe" << QByteArray();
-    QTest::newRow("tab inside, blank and LF after") << peer_.url("/files/\tnew.exe \n") << "/files/new.exe" << QByteArray();
-    QTest::newRow("blank inside") << peer_.url("/files/new one.exe") << "/files/new%20one.exe" << QByteArray();
-    QTest::newRow("over an older, longer update.exe") << address << "/files/new.exe" << QByteArray(5000, 'o');
-    QTest::newRow("a second line") << address + "\r\n" + peer_.url("/other.exe") << "/files/new.exe" << QByteArray();
-    QTest::newRow("a password in it") << QString(address).replace("://", "://utente:segreta@") << "/files/new.exe" << QByteArray();
+    QTest::newRow("plain address") << address << "/files/new.exe" << QByteArray() << true;
+    QTest::newRow("address and CR LF") << address + "\r\n" << "/files/new.exe" << QByteArray() << false;
+    QTest::newRow("tab inside, blank and LF after") << peer_.url("/files/\tnew.exe \n") << "/files/new.exe" << QByteArray() << false;
+    QTest::newRow("blank inside") << peer_.url("/files/new one.exe") << "/files/new%20one.exe" << QByteArray() << false;
+    QTest::newRow("over an older, longer update.exe") << address << "/files/new.exe" << QByteArray(5000, 'o') << false;
+    QTest::newRow("a second line") << address + "\r\n" + peer_.url("/other.exe") << "/files/new.exe" << QByteArray() << false;
+    QTest::newRow("a password in it") << QString(address).replace("://", "://utente:segreta@") << "/files/new.exe" << QByteArray() << false;
 }
 
 void TestUpdate::update()
@@ -182,22 +197,31 @@ void TestUpdate::update()
     QFETCH(QString, answer);
     QFETCH(QString, requested);
     QFETCH(QByteArray, older);
+    QFETCH(bool, slowly);
     ScratchDir dir;  // not configured: not even the settings window may come up afterwards
     if (!older.isEmpty())
         dir.write("update.exe", older);
+    const QByteArray installer = slowly ? MarkerInstaller + QByteArray(6000, '#') : MarkerInstaller;
     peer_.route(Query, answer.toUtf8());
-    peer_.route(requested, MarkerInstaller);
+    peer_.route(requested, installer, 200, slowly ? "trickle:3000" : "normal");
+    peer_.route(requested + ".minisig", peer_.sign(installer, "Morvantil 1.10"));
     Operator op;
 
     Form1* main = StartProgram(peer_.url());
-    QCOMPARE(peer_.requests(), (QStringList{"GET " + Query, "GET " + requested}));
-    QCOMPARE(op.progress, (QStringList{Caption, Caption + Downloading}));
+    QCOMPARE(peer_.requests(), (QStringList{"GET " + Query, "GET " + requested + ".minisig", "GET " + requested}));
+    // The window keeps painting while the file comes, and shows how far it has come.
+    QCOMPARE(op.progress.mid(0, 2), (QStringList{Caption, Caption + Downloading}));
+    QVERIFY2(op.progress.mid(2).filter(QRegularExpression("^" + QRegularExpression::escape(Caption + Downloading)
+                                                          + " \\d+%$")).size() == op.progress.size() - 2,
+             qPrintable(op.progress.join('\n')));
+    if (slowly)
+        QVERIFY2(op.progress.filter(QRegularExpression(" [1-9]\\d?%$")).size() > 0, qPrintable(op.progress.join('\n')));
     QCOMPARE(op.boxes.size(), 1);
     QCOMPARE(op.boxes[0].text, QString("Verrà installata ora la nuova versione"));
     QCOMPARE(op.boxes[0].title, QString("Aggiornamento"));
     QCOMPARE(op.boxes[0].icon, QMessageBox::NoIcon);
     QVERIFY(!op.boxes[0].windowShown);
-    QCOMPARE(op.boxes[0].installer, MarkerInstaller);
+    QCOMPARE(op.boxes[0].installer, installer);
     QVERIFY2(!op.boxes[0].installerRan, "started before the operator's OK");
 
     // The program ends behind the installer, which runs from the working directory.
@@ -205,7 +229,7 @@ void TestUpdate::update()
     QCOMPARE(WindowRegistry::Instance().LoadedCount(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(dir.read("started.txt").trimmed(),
                               QFileInfo(dir.path()).canonicalFilePath().toUtf8(), 5000);
-    QCOMPARE(dir.read("update.exe"), MarkerInstaller);
+    QCOMPARE(dir.read("update.exe"), installer);
     QCOMPARE(Files(), (QStringList{"started.txt", "update.exe"}));
     QVERIFY(!dir.read("morvantil.log").contains("segreta"));
 }
@@ -218,6 +242,8 @@ void TestUpdate::updateFails_data()
     QTest::addColumn<QByteArray>("served");
     QTest::addColumn<QString>("message");  // the error box's first words, if any
     QTest::addColumn<QByteArray>("left");  // update.exe afterwards; empty: a folder in the way
+    QTest::addColumn<QString>("signature");  // how its .minisig is made; empty: as the region would
+    QTest::addColumn<QString>("refusal");    // then what the log says of it
     const QString address = peer_.url("/new.exe");
     const QByteArray big = MarkerInstaller + QByteArray(100000, '#');
     const QByteArray lastYear = "#!/bin/sh\n# the installer of last year\n";
@@ -230,20 +256,20 @@ void TestUpdate::updateFails_data()
 #else
     const QByteArray unstartable = "#!/nonexistent/interpreter\n";
 #endif
-    QTest::newRow("404") << address << 404 << "normal" << big << "" << lastYear;
-    QTest::newRow("500") << address << 500 << "normal" << big << "" << lastYear;
-    QTest::newRow("cut short") << address << 200 << "cut" << big << "" << lastYear;
-    QTest::newRow("stalls") << address << 200 << "hang" << big << "" << lastYear;
-    QTest::newRow("trickles a few bytes a second") << address << 200 << "trickle:20" << big << "" << lastYear;
-    QTest::newRow("slower than the whole bound") << address << 200 << "trickle:8000" << big << "" << lastYear;
-    QTest::newRow("just the four letters") << "http" << 200 << "normal" << big << "" << lastYear;
-    QTest::newRow("not a web address") << "httpx://127.0.0.1/x" << 200 << "normal" << big << "" << lastYear;
+    QTest::newRow("404") << address << 404 << "normal" << big << "" << lastYear << "" << "";
+    QTest::newRow("500") << address << 500 << "normal" << big << "" << lastYear << "" << "";
+    QTest::newRow("cut short") << address << 200 << "cut" << big << "" << lastYear << "" << "";
+    QTest::newRow("stalls") << address << 200 << "hang" << big << "" << lastYear << "" << "";
+    QTest::newRow("trickles a few bytes a second") << address << 200 << "trickle:20" << big << "" << lastYear << "" << "";
+    QTest::newRow("slower than the whole bound") << address << 200 << "trickle:8000" << big << "" << lastYear << "" << "";
+    QTest::newRow("just the four letters") << "http" << 200 << "normal" << big << "" << lastYear << "" << "";
+    QTest::newRow("not a web address") << "httpx://127.0.0.1/x" << 200 << "normal" << big << "" << lastYear << "" << "";
     // Answers that are not a program never become update.exe.
-    QTest::newRow("200, empty") << address << 200 << "normal" << QByteArray() << "" << lastYear;
-    QTest::newRow("204") << address << 204 << "normal" << QByteArray() << "" << lastYear;
-    QTest::newRow("302 without a Location") << address << 302 << "normal" << QByteArray() << "" << lastYear;
+    QTest::newRow("200, empty") << address << 200 << "normal" << QByteArray() << "" << lastYear << "" << "";
+    QTest::newRow("204") << address << 204 << "normal" << QByteArray() << "" << lastYear << "" << "";
+    QTest::newRow("302 without a Location") << address << 302 << "normal" << QByteArray() << "" << lastYear << "" << "";
     QTest::newRow("error page served with 200")
-        << address << 200 << "normal" << QByteArray("<html><body>Errore 500</body></html>") << "" << lastYear;
+        << address << 200 << "normal" << QByteArray("<html><body>Errore 500</body></html>") << "" << lastYear << "" << "";
     QTest::newRow("a program for another system")
         << address << 200 << "normal"
 #ifdef Q_OS_WIN
@@ -251,11 +277,23 @@ void TestUpdate::updateFails_data()
 #else
         << QByteArray("MZ\x90\x00\x03 a Windows program", 24)
 #endif
-        << "" << lastYear;
+        << "" << lastYear << "" << "";
     QTest::newRow("cannot be written") << address << 200 << "normal" << big
-                                       << "Impossibile scrivere il file update.exe" << QByteArray();
+                                       << "Impossibile scrivere il file update.exe" << QByteArray() << "" << "";
     QTest::newRow("cannot be started") << address << 200 << "normal" << unstartable
-                                       << "Impossibile avviare update.exe" << unstartable;
+                                       << "Impossibile avviare update.exe" << unstartable << "" << "";
+    // Only what the region signed, for a newer version, is ever saved and started.
+    const QList<std::pair<const char*, const char*>> refused{
+        {"none", "firma non scaricata (risposta HTTP 404"},
+        {"one byte changed", "la firma non corrisponde al file scaricato"},
+        {"another key", "firmato con un'altra chiave"},
+        {"Morvantil 1.2", "versione 1.2 non più nuova della 1.3"},
+        {"Morvantil 1.3", "versione 1.3 non più nuova della 1.3"},
+        {"another file", "la firma non corrisponde al file scaricato"},
+        {"unhashed", "firma nella forma senza hash (Ed), non ammessa"},
+        {"Brenola 2.0", "il commento firmato non nomina una versione di Morvantil"}};
+    for (const auto& [signature, refusal] : refused)
+        QTest::newRow(signature) << address << 200 << "normal" << big << "" << lastYear << signature << refusal;
 }
 
 void TestUpdate::updateFails()
@@ -266,6 +304,8 @@ void TestUpdate::updateFails()
     QFETCH(QByteArray, served);
     QFETCH(QString, message);
     QFETCH(QByteArray, left);
+    QFETCH(QString, signature);
+    QFETCH(QString, refusal);
     ScratchDir dir;
     dir.write("path.dat", "/srv/export\r\n");
     dir.write("com.dat", "001122\r\n");
@@ -274,7 +314,14 @@ void TestUpdate::updateFails()
     else if (left != served)
         dir.write("update.exe", left);
     peer_.route(Query, answer.toUtf8());
-    peer_.route("/new.exe", served, status, mode);
+    QByteArray fileServed = served;
+    if (signature == "one byte changed")
+        fileServed[fileServed.size() / 2] = char(fileServed[fileServed.size() / 2] ^ 1);
+    peer_.route("/new.exe", fileServed, status, mode);
+    if (signature != "none")
+        peer_.route("/new.exe.minisig", peer_.sign(signature == "another file" ? QByteArray("#!/bin/sh\n# another installer\n") : served,
+                                                   signature.startsWith("M") || signature.startsWith("B") ? signature : "Morvantil 1.4",
+                                                   signature == "another key", signature == "unhashed"));
     Operator op;
 
     QElapsedTimer clock;
@@ -294,6 +341,9 @@ void TestUpdate::updateFails()
     if (!left.isEmpty())
         QCOMPARE(dir.read("update.exe"), left);
     QCOMPARE(Files(), (QStringList{"com.dat", "path.dat", "update.exe"}));  // no half-written file
+    if (!refusal.isEmpty())
+        QVERIFY2(dir.read("morvantil.log").contains("Aggiornamento non scaricato: firma dell'aggiornamento non valida: "
+                                                    + refusal.toUtf8()), dir.read("morvantil.log").constData());
 }
 
 QTEST_MAIN(TestUpdate)

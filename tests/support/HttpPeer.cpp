@@ -3,9 +3,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-HttpPeer::HttpPeer()
+HttpPeer::HttpPeer(const QStringList& switches)
 {
-    port_ = process_.Start(QStringLiteral("http_server.py"), {}).toInt();
+    port_ = process_.Start(QStringLiteral("http_server.py"), switches).toInt();
 }
 
 HttpPeer::~HttpPeer() = default;
@@ -25,4 +25,16 @@ QStringList HttpPeer::requests()
 void HttpPeer::clear()
 {
     process_.Exchange(R"({"cmd":"clear"})");
+}
+
+QByteArray HttpPeer::publicKey()
+{
+    return process_.Exchange(R"({"cmd":"key"})");
+}
+
+QByteArray HttpPeer::sign(const QByteArray& body, const QString& comment, bool otherKey, bool legacy)
+{
+    const QJsonObject request{{"cmd", "sign"}, {"body", QString::fromLatin1(body.toBase64())}, {"comment", comment},
+                              {"other", otherKey}, {"legacy", legacy}};
+    return QByteArray::fromBase64(process_.Exchange(QJsonDocument(request).toJson(QJsonDocument::Compact)));
 }

@@ -126,3 +126,24 @@ void Win32OnConsoleBreak(void (*handler)())
     consoleBreakHandler = handler;
     SetConsoleCtrlHandler(OnConsoleControl, handler != nullptr);
 }
+
+void* Win32OpenHeld(const std::wstring& path)
+{
+    // Others may read it (the loader starting the installer does), nothing more.
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+long long Win32ReadHeld(void* handle, char* buffer, long long size)
+{
+    DWORD read = 0;
+    const DWORD wanted = DWORD(size > 1 << 30 ? 1 << 30 : size);
+    return ReadFile(static_cast<HANDLE>(handle), buffer, wanted, &read, nullptr) ? (long long)read : -1;
+}
+
+void Win32CloseHeld(void* handle)
+{
+    if (handle)
+        CloseHandle(static_cast<HANDLE>(handle));
+}

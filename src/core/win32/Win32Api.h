@@ -36,3 +36,10 @@ bool Win32WriteConsoleLine(bool error, const std::wstring& text);
 // Calls `handler` (on a thread of the system's) for Ctrl+C and Ctrl+Break on the console,
 // instead of ending the process; null puts the default back.
 void Win32OnConsoleBreak(void (*handler)());
+
+// Opens a file for reading so that nobody can write, rename or delete it while it stays
+// open; null when it cannot be opened.
+void* Win32OpenHeld(const std::wstring& path);
+// Up to `size` bytes from it; 0 at its end, -1 on a failure.
+long long Win32ReadHeld(void* handle, char* buffer, long long size);
+void Win32CloseHeld(void* handle);
