@@ -116,7 +116,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Morvantil prova" -a
 export MORVANTIL_SIGN_PKCS12="$work/sign.p12" MORVANTIL_SIGN_PASSWORD_FILE="$work/password"
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/ca.pem" -passout "file:$work/password" -out "$work/sign.p12"
 cp "$program_built" "$work/Morvantil.exe" && bash "$here/scripts/windows-sign" "$work/Morvantil.exe"
-makensis -V1 -INPUTCHARSET UTF8 -DVERSION=1.3 -DPROGRAM="$work/Morvantil.exe" -DICON="$here/src/ui/images/morvantil.ico" \
+makensis -V1 -INPUTCHARSET UTF8 -DVERSION=1.3 -DPROGRAM="$work/Morvantil.exe" -DICON="$here/src/gui/images/morvantil.ico" \
     -DOUTFILE="$work/setup.exe" -DSIGN="bash $here/scripts/windows-sign" "$here/cmake/morvantil.nsi"
 timeout 120 wine "$work/setup.exe" /S || fail "the signed installer ended with status $?"
 for file in "$work/setup.exe" "$installed/Morvantil.exe" "$installed/uninstall.exe"; do
