@@ -155,6 +155,7 @@ void TestUpload::sendsTheFivePairsOverOneConnection_data()
     // A folder that ends with the separator gives a doubled one, and still works.
     QTest::newRow("blanks in the folder, separator at its end")
         << "Dati Brenola/ultima esportazione/" << "001122" << qint64(5000);
+    QTest::newRow("more than 260 characters") << QStringLiteral("una cartella dal nome lungo/").repeated(10) << "001122" << qint64(5000);
     QTest::newRow("ISTAT code with blanks around it") << "export" << " 042 " << qint64(5000);
     QTest::newRow("tens of megabytes") << "export" << "017045" << qint64(24 * 1024 * 1024);
 }
