@@ -2,6 +2,7 @@
 #include "platform/MessageBox.h"
 #include "platform/WindowRegistry.h"
 #include "settings/Form2.h"
+#include "settings/SettingsCodePage.h"
 #include "settings/SettingsFile.h"
 #include "transfer/Form1.h"
 #include "ui/PictureBox.h"
@@ -33,6 +34,10 @@ void Form3::Salva()
     // Only an empty box is refused; blanks are a value like any other.
     if (codice.isEmpty() || cartella.isEmpty()) {
         MsgBox(QStringLiteral("Compilare entrambi i campi"), MbOkStop, QStringLiteral("Attenzione!"));
+        return;
+    }
+    if (const QString refusal = SettingsCodePageRefusal(codice, cartella); !refusal.isEmpty()) {
+        MsgBox(refusal, MbOkStop, QStringLiteral("Attenzione!"));
         return;
     }
 
