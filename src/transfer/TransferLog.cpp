@@ -35,8 +35,8 @@ public:
                 return;
             }
             const QFileInfo holder(lock_.fileName());
-            // Gone again and again: it cannot be made here (a read-only folder, say).
-            if (!holder.exists() && ++vanished > 3)
+            // Gone, and still not made: it cannot be made here (a read-only folder, say).
+            if (!holder.exists() && ++vanished > 1)
                 return;
             if (holder.exists() && !holder.isFile())
                 return;
