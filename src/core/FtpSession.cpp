@@ -176,7 +176,8 @@ Inet::Arrival FtpSession::Put(const FtpJob& job)
         // A stalled network share can hold the open as long as a read.
         LocalFileWait wait(localFileSince_);
         if (!OpenRegularFile(file, job.local))
-            throw InetError("file locale illeggibile o non regolare: " + job.local.toStdString());
+            throw InetError("file locale illeggibile o non regolare: "
+                            + (job.local.isEmpty() ? "nessun percorso per " + job.remote : job.local.toStdString()));
     }
     Upload upload{&file, this, &localFileSince_};
     Prepare(job);

@@ -17,11 +17,11 @@ QString GetShortFileName(const QString& FullPath)
         // The transfer runs later and elsewhere: a relative folder must not depend on it.
         const QString absolute = QFileInfo(FullPath).absoluteFilePath();
 #ifdef Q_OS_WIN
-        const std::string shortPath =
-            Win32ShortPathName(QDir::toNativeSeparators(absolute).toLocal8Bit().toStdString());
-        if (shortPath.empty())
-            return {};
-        return Inet::LocalPart(QString::fromLocal8Bit(shortPath));
+        // In UTF-16 all the way: through the code page a name could turn into another's. With
+        // no short form to be had the long one serves: it is the same file.
+        const QString native = QDir::toNativeSeparators(absolute);
+        const std::wstring shortPath = Win32ShortPathName(native.toStdWString());
+        return Inet::LocalPart(shortPath.empty() ? native : QString::fromStdWString(shortPath));
 #else
         return Inet::LocalPart(absolute);
 #endif

@@ -1,5 +1,6 @@
 #include "core/FtpWorker.h"
 #include "core/Inet.h"
+#include "core/Local8Bit.h"
 
 #include <QTimer>
 
@@ -105,10 +106,13 @@ void Inet::Execute(const QString& url, const QString& command)
             throw InetError("nome del file sul server non ammesso: \"" + remote.toStdString() + "\"");
         job.kind = FtpJob::Put;
         job.local = QString::fromUtf8(QByteArray::fromPercentEncoding(operands.left(blank).toUtf8()));
-        const QByteArray name = remote.toLocal8Bit();
-        job.remote = name.toStdString();
+        const std::optional<QByteArray> name = ExactLocal8Bit(remote);
+        if (!name)
+            throw InetError("nome del file sul server fuori dalla codifica del sistema: \"" + remote.toStdString()
+                            + "\"");
+        job.remote = name->toStdString();
         job.verify = verifyArrival_;
-        char* escaped = curl_easy_escape(nullptr, name.constData(), int(name.size()));
+        char* escaped = curl_easy_escape(nullptr, name->constData(), int(name->size()));
         if (!escaped)
             throw InetError("nome del file sul server non codificabile");
         job.url = ServerRoot(root) + escaped;

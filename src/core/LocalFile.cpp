@@ -1,6 +1,8 @@
 #include "core/LocalFile.h"
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "core/win32/Win32Api.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,4 +36,24 @@ bool OpenRegularFile(QFile& file, const QString& path)
         return false;
     }
     return true;
+}
+
+bool AppendToRegularFile(const QString& path, const QByteArray& bytes)
+{
+    if (path.isEmpty())
+        return false;
+#ifdef Q_OS_WIN
+    return Win32AppendToFile(path.toStdWString(), bytes.toStdString());
+#else
+    // A FIFO opened for writing waits for a reader; with O_NONBLOCK it opens, or fails, at once.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    const bool whole = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)
+                       && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    return whole;
+#endif
 }

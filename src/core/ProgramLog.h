@@ -3,9 +3,10 @@
 
 // The program's log, "morvantil.log" in the working folder beside the settings files: one
 // line per event, each with the local date and time, in UTF-8, with the line ends of the
-// system that writes it. It is there for the operator and the assistance desk; writing it
-// never stops anything and never changes what the operator sees: a log that cannot be
-// written is simply not written.
+// system that writes it, each at most a few kilobytes long. It is there for the operator and
+// the assistance desk; writing it never stops anything and never changes what the operator
+// sees: a log that cannot be written (read-only, a folder or a FIFO under its name) is simply
+// not written. Runs may write it at once, while one of them trims it: no line is lost.
 class ProgramLog {
 public:
     // Past this size the oldest lines are dropped, down to half of it.

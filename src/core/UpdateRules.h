@@ -22,6 +22,8 @@ bool IsDownloadAddress(const QString& answer);
 constexpr qsizetype ProgramHeadBytes = 64 * 1024;
 
 // True when a download that begins with `head` is a program this system can start: on
-// Windows a PE file ("MZ", and "PE\0\0" where its header says), elsewhere an ELF file or a
-// script ("#!"). An empty answer or a web server's error page is none of these.
+// Windows a PE program (not a DLL) for this build's processor or for 32-bit x86, with a window
+// or a console; elsewhere an ELF program of this build's class and processor, or a script
+// ("#!"). An empty answer, a web server's error page, a library or a program for another
+// processor is none of these.
 bool IsProgramForThisPlatform(const QByteArray& head);

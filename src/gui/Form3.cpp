@@ -1,4 +1,5 @@
 #include "gui/Form3.h"
+#include "core/SettingsCodePage.h"
 #include "core/SettingsFile.h"
 #include "gui/Form2.h"
 #include "gui/MessageBox.h"
@@ -31,6 +32,10 @@ void Form3::Salva()
     // Only an empty box is refused; the folder keeps its blanks, the code has none.
     if (codice.isEmpty() || cartella.isEmpty()) {
         MsgBox(QStringLiteral("Compilare entrambi i campi"), MbOkStop, QStringLiteral("Attenzione!"));
+        return;
+    }
+    if (const QString refusal = SettingsCodePageRefusal(codice, cartella); !refusal.isEmpty()) {
+        MsgBox(refusal, MbOkStop, QStringLiteral("Attenzione!"));
         return;
     }
 

@@ -56,10 +56,11 @@ cat > caller.cpp <<'CPP'
 #include <cstdio>
 int main()
 {
-    std::printf("%s %d %zu %d %lu %d\n", Win32ShortPathName("c:\\").c_str(),
+    std::printf("%zu %d %zu %d %lu %d %d %d\n", Win32ShortPathName(L"c:\\").size(),
                 int(Win32IsOrdinaryVisibleFile(L"c:\\x")), Win32LogicalDrives().size(),
                 int(Win32DriveReady("c:")), Win32ActiveBorderColour(),
-                int(Win32StartProgram("./update.exe")));
+                int(Win32StartProgram("./update.exe")), int(Win32AppendToFile(L"x.log", "x")),
+                int(Win32AnsiExactly(L"x").has_value()));
 }
 CPP
 "$prefix-g++" "${flags[@]}" -c caller.cpp -o caller.o

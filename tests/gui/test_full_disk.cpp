@@ -23,7 +23,9 @@ private slots:
         HttpPeer service;
         QVERIFY(service.started());
         service.route("/morvantil/update.php?v=1.3", service.url("/new").toUtf8());
-        service.route("/new", "#!/bin/sh\n" + QByteArray(200000, '#'));
+        const QByteArray installer = "#!/bin/sh\n" + QByteArray(200000, '#');
+        service.route("/new", installer);
+        service.route("/new.minisig", service.sign(installer, "Morvantil 1.4"));
         FullDisk disk;
         const auto read = [&](const char* name) {
             QFile f(QDir(disk.path()).filePath(name));
@@ -41,7 +43,7 @@ private slots:
 
         // The new version cannot be saved: said so, last year's installer kept, start goes on.
         WindowRegistry::Instance().SetFactory<Form1>([&] {
-            auto* main = new Form1(ServerAddresses{"127.0.0.1:9", service.url(), 2});
+            auto* main = new Form1(ServerAddresses{"127.0.0.1:9", service.url(), 2, false, {}, service.publicKey()});
             main->Inet1->DownloadLimits(1024, 1, 3);
             return main;
         });

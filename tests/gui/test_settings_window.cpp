@@ -67,6 +67,8 @@ private slots:
         QTest::newRow("accents") << " 016024 " << "/srv/Città/" << QByteArray("/srv/Citt\xe0/\r\n") << "016024";
 #else
         QTest::newRow("accents") << " 016024 " << "/srv/Città/" << QByteArray("/srv/Citt\xc3\xa0/\r\n") << "016024";
+        // UTF-8 holds every name.
+        QTest::newRow("any letter") << "016024" << "/srv/Łódź Αθήνα" << QStringLiteral("/srv/Łódź Αθήνα\r\n").toUtf8() << "016024";
 #endif
     }
 
@@ -93,20 +95,29 @@ private slots:
         QVERIFY(boxes.seen().isEmpty());
     }
 
-    void salvaRefusesAnEmptyBox_data()
+    void salvaRefuses_data()
     {
         QTest::addColumn<QString>("comune");
         QTest::addColumn<QString>("percorso");
-        QTest::newRow("both") << "" << "";
-        QTest::newRow("comune") << "" << "/srv/nuova";
-        QTest::newRow("percorso") << "016024" << "";
-        QTest::newRow("a code of blanks") << QString::fromUtf8(" \u00A0 ") << "/srv/nuova";
+        QTest::addColumn<QString>("message");  // its beginning
+        const QString empty = QStringLiteral("Compilare entrambi i campi");
+        QTest::newRow("both empty") << "" << "" << empty;
+        QTest::newRow("comune empty") << "" << "/srv/nuova" << empty;
+        QTest::newRow("percorso empty") << "016024" << "" << empty;
+        QTest::newRow("a code of blanks") << QString::fromUtf8(" \u00A0 ") << "/srv/nuova" << empty;
+#ifdef Q_OS_WIN
+        // Names the ANSI code page cannot hold: best fit would save "C:\Lódz", "C:\??????".
+        QTest::newRow("folder outside the code page") << "016024" << "C:\\Łódź" << "La cartella \"C:\\Łódź\" ha nel nome caratteri (Ł ź) ";
+        QTest::newRow("Greek folder") << "016024" << "C:\\Αθήνα" << "La cartella \"C:\\Αθήνα\" ha nel nome caratteri (Α θ ή ν α) ";
+        QTest::newRow("code outside the code page") << "北京" << "C:\\x" << "Il codice ISTAT \"北京\" contiene caratteri (北 京) ";
+#endif
     }
 
-    void salvaRefusesAnEmptyBox()
+    void salvaRefuses()
     {
         QFETCH(QString, comune);
         QFETCH(QString, percorso);
+        QFETCH(QString, message);
         ScratchDir dir;
         MessageBoxWatcher boxes;
         Form1* main = Start(dir, true);
@@ -114,12 +125,13 @@ private slots:
         Type(Settings()->percorso, percorso);
         QTest::mouseClick(Settings()->Command1, Qt::LeftButton);
         QCOMPARE(boxes.seen().size(), 1);
-        QCOMPARE(boxes.seen()[0].text, QString("Compilare entrambi i campi"));
+        QVERIFY2(boxes.seen()[0].text.startsWith(message), qPrintable(boxes.seen()[0].text));
         QCOMPARE(boxes.seen()[0].title, QString("Attenzione!"));
         QVERIFY(boxes.seen()[0].stopIcon);
         QCOMPARE(dir.read("path.dat"), QByteArray("/srv/brenola vecchia\r\n"));
         QCOMPARE(dir.read("com.dat"), QByteArray("016024123\r\n"));
         QCOMPARE(main->com, QString("016024123"));
+        QCOMPARE(main->path, QString("/srv/brenola vecchia"));
         QVERIFY(!main->isVisible() && Settings()->isVisible());
         QCOMPARE(Settings()->percorso->text(), percorso);
     }
@@ -172,20 +184,22 @@ private slots:
     {
         ScratchDir dir;
         MessageBoxWatcher boxes;
-        QVERIFY(QDir(dir.path()).mkdir("Brenola"));
-        // As the picker hands it: with the platform's separator.
-        const QString folder = QDir::toNativeSeparators(QDir::currentPath() + "/Brenola");
+        // As the picker hands them: with the platform's separator.
+        const auto folder = [](const QString& name) { return QDir::toNativeSeparators(QDir::currentPath() + '/' + name); };
+        // In every code page the program meets (Windows-1252 here), and in none but UTF-8.
+        const QString brenola = QStringLiteral("Brenola Città"), lodz = QStringLiteral("Łódź");
+        QVERIFY(QDir(dir.path()).mkdir(brenola) && QDir(dir.path()).mkdir(lodz));
         Form1* main = Start(dir, false);
         QVERIFY(!main->isVisible() && Settings()->isVisible());
         QTest::keyClicks(Settings()->comune, "016024");
+        qsizetype refusals = 0;
 
-        // Out and back twice, by the title bar then by "Seleziona": the code typed stays.
-        for (bool choose : {false, true}) {
+        const auto pick = [&](const QString& name, bool choose) {
             QTest::mouseClick(Settings()->Picture1, Qt::LeftButton);
             Form2* picker = WindowRegistry::Instance().Loaded<Form2>();
             QVERIFY(picker && picker->isVisible() && Settings() && !Settings()->isVisible());
             QVERIFY(!main->isVisible());
-            const QRect row = picker->Dir1->visualItemRect(picker->Dir1->findItems("Brenola", Qt::MatchExactly)[0]);
+            const QRect row = picker->Dir1->visualItemRect(picker->Dir1->findItems(name, Qt::MatchExactly)[0]);
             QTest::mouseClick(picker->Dir1->viewport(), Qt::LeftButton, {}, row.center());
             QTest::mouseDClick(picker->Dir1->viewport(), Qt::LeftButton, {}, row.center());
             if (choose)
@@ -193,20 +207,32 @@ private slots:
             else
                 picker->close();
             QVERIFY(Settings() && Settings()->isVisible());
-            QCOMPARE(Settings()->percorso->text(), choose ? folder : QString());
+            QCOMPARE(Settings()->percorso->text(), choose ? folder(name) : QString());
             QCOMPARE(Settings()->comune->text(), QString("016024"));
-        }
+        };
+        // Out and back twice, by the title bar then by "Seleziona": the code typed stays.
+        pick(brenola, false);
+        pick(brenola, true);
+#ifdef Q_OS_WIN
+        // A folder the code page cannot hold: refused, nothing saved, the session's folder unset.
+        pick(lodz, true);
+        QTest::mouseClick(Settings()->Command1, Qt::LeftButton);
+        QCOMPARE(boxes.seen().size(), ++refusals);
+        QVERIFY(boxes.seen()[0].text.startsWith("La cartella \"" + folder(lodz) + "\" ha nel nome caratteri (Ł ź) "));
+        QVERIFY(Settings()->isVisible() && main->path.isEmpty());
+        pick(brenola, true);
+#endif
         QCOMPARE(dir.read("path.dat"), QByteArray("<missing>"));
         QTest::mouseClick(Settings()->Command1, Qt::LeftButton);
         QVERIFY(main->isVisible() && !Settings());
 
-        // The next start finds the program configured.
+        // The next start finds the program configured, with the folder exactly as chosen.
         ResetWindows();
         main = Start(dir, false);
         QVERIFY(main->isVisible() && !Settings());
-        QCOMPARE(main->path, folder);
+        QCOMPARE(main->path, folder(brenola));
         QCOMPARE(main->com, QString("016024"));
-        QVERIFY(boxes.seen().isEmpty());
+        QCOMPARE(boxes.seen().size(), refusals);
     }
 };
 

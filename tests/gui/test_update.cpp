@@ -30,6 +30,13 @@ const QByteArray MarkerInstaller = [] {
 const QByteArray MarkerInstaller = "#!/bin/sh\npwd > started.txt\n";
 #endif
 
+// A program's head with one 16-bit field changed.
+QByteArray Patched(QByteArray program, qsizetype at, quint16 value)
+{
+    qToLittleEndian(value, program.data() + at);
+    return program;
+}
+
 // A message box, and how things stood when it came up.
 struct Box {
     QString text;
@@ -247,14 +254,27 @@ void TestUpdate::updateFails_data()
     const QString address = peer_.url("/new.exe");
     const QByteArray big = MarkerInstaller + QByteArray(100000, '#');
     const QByteArray lastYear = "#!/bin/sh\n# the installer of last year\n";
-    // Passes for a program but cannot be started.
+    // Passes for a program but cannot be started: on Windows a 32-bit program's headers alone
+    // (what every x64 Windows runs, and this Wine cannot).
 #ifdef Q_OS_WIN
     QByteArray unstartable(0x200, '\0');
     unstartable.replace(0, 2, "MZ");
     unstartable[0x3C] = 0x40;
     unstartable.replace(0x40, 4, QByteArray("PE\0\0", 4));
+    for (const auto [at, value] : {std::pair{0x44, 0x14C}, {0x54, 0xE0}, {0x56, 0x102}, {0x58, 0x10B}, {0x9C, 2}})
+        unstartable = Patched(unstartable, at, quint16(value));
+    // The marker marked as a library, and built for ARM64.
+    const qsizetype header = qFromLittleEndian<quint32>(MarkerInstaller.constData() + 0x3C);
+    const quint16 characteristics = qFromLittleEndian<quint16>(MarkerInstaller.constData() + header + 22);
+    const QByteArray library = Patched(MarkerInstaller, header + 22, characteristics | 0x2000);
+    const QByteArray otherProcessor = Patched(MarkerInstaller, header + 4, 0xAA64);
 #else
     const QByteArray unstartable = "#!/nonexistent/interpreter\n";
+    // This very program, as a 32-bit one and as one for AArch64.
+    QFile self(QCoreApplication::applicationFilePath());
+    const QByteArray head = self.open(QIODevice::ReadOnly) ? self.read(4096) : QByteArray();
+    const QByteArray library = Patched(head, 4, 0x0101);  // ELFCLASS32, still little-endian
+    const QByteArray otherProcessor = Patched(head, 18, 183);
 #endif
     QTest::newRow("404") << address << 404 << "normal" << big << "" << lastYear << "" << "";
     QTest::newRow("500") << address << 500 << "normal" << big << "" << lastYear << "" << "";
@@ -278,6 +298,8 @@ void TestUpdate::updateFails_data()
         << QByteArray("MZ\x90\x00\x03 a Windows program", 24)
 #endif
         << "" << lastYear << "" << "";
+    QTest::newRow("a DLL (on Linux a 32-bit ELF)") << address << 200 << "normal" << library << "" << lastYear << "" << "";
+    QTest::newRow("a program for another processor") << address << 200 << "normal" << otherProcessor << "" << lastYear << "" << "";
     QTest::newRow("cannot be written") << address << 200 << "normal" << big
                                        << "Impossibile scrivere il file update.exe" << QByteArray() << "" << "";
     QTest::newRow("cannot be started") << address << 200 << "normal" << unstartable

@@ -11,9 +11,13 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -159,6 +163,7 @@ void TestUpload::sendsTheFivePairsOverOneConnection_data()
     // A folder that ends with the separator gives a doubled one, and still works.
     QTest::newRow("blanks in the folder, separator at its end")
         << "Dati Brenola/ultima esportazione/" << "001122" << qint64(5000);
+    QTest::newRow("more than 260 characters") << QStringLiteral("una cartella dal nome lungo/").repeated(10) << "001122" << qint64(5000);
     QTest::newRow("ISTAT code with invisible spaces around it") << "export" << "\u00A0042 \u200B" << qint64(5000);
     QTest::newRow("tens of megabytes") << "export" << "017045" << qint64(24 * 1024 * 1024);
 }
@@ -469,6 +474,34 @@ void TestUpload::theLogIsBoundedAndNeverInTheWay()
     QCOMPARE(run.Labels(), (QStringList{labelStart, labelDia, labelCil, labelDiaImp, labelCilImp, labelProf, labelQuit}));
     QCOMPARE(run.form->Label1->text(), labelDone);
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 10);
+    QVERIFY(QDir(run.scratch.path()).rmdir(QStringLiteral("morvantil.log")));
+#ifndef Q_OS_WIN
+    // Nor does a FIFO in its place that nothing reads: the run goes on unlogged.
+    QCOMPARE(mkfifo(qPrintable(run.scratch.file(QStringLiteral("morvantil.log"))), 0600), 0);
+    run.Press();
+    QCOMPARE(run.form->Label1->text(), labelDone);
+    QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 15);
+    QFile::remove(run.scratch.file(QStringLiteral("morvantil.log")));
+#endif
+
+    // Runs writing at once, one of them trimming meanwhile, keep every line whole.
+    run.scratch.write(QStringLiteral("morvantil.log"), old.left(old.lastIndexOf('\n', ProgramLog::MaxBytes - 10000) + 1));
+    QProcess writers[4];
+    for (int w = 0; w < 4; ++w) {
+        writers[w].setWorkingDirectory(run.scratch.path());
+        writers[w].start(QStringLiteral(MORVANTIL_LOG_WRITER), {QString::number(w)});
+    }
+    for (QProcess& writer : writers)
+        QVERIFY(writer.waitForFinished(120000) && writer.exitCode() == 0);
+    QCOMPARE(run.Log().filter(QRegularExpression(QStringLiteral("^scrittore \\d \\d+$"))).size(), 4 * 200);
+    QVERIFY(run.scratch.read(QStringLiteral("morvantil.log")).size() < ProgramLog::MaxBytes);
+
+    // A value of a megabyte makes a line of a few kilobytes, marked as cut.
+    run.form->path = QString(1024 * 1024, u'x');
+    run.Press();
+    QCOMPARE(run.boxes.seen().size(), 1);
+    QVERIFY(run.Log().last().startsWith(QStringLiteral("Trasferimento non avviato: nella cartella \"xxx")));
+    QVERIFY(run.Log().last().size() < 5000 && run.Log().last().endsWith(QStringLiteral(" byte in tutto]")));
 }
 
 void TestUpload::ftpsOnlyWithATrustedServer_data()

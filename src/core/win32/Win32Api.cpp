@@ -10,25 +10,118 @@
 
 #include <cstdio>
 
-std::string Win32ShortPathName(const std::string& longPath)
+namespace {
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix)
 {
-    constexpr DWORD size = 255;
-    char buffer[size];
-    const DWORD n = GetShortPathNameA(longPath.c_str(), buffer, size);
-    // A result of size or more is the length the short form would need: it did not fit.
-    if (n == 0 || n >= size)
-        return std::string();
-    return std::string(buffer, n);
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The path in the \\?\ form, which the wide calls take at any length. It is passed on
+// untouched, so it is first resolved as a plain call would resolve it (relative parts,
+// separators, doubled ones, trailing blanks), by the call that does that at any length.
+std::wstring Extended(const std::wstring& path)
+{
+    if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\"))
+        return path;
+    std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    const DWORD length = full.empty() ? 0 : GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return path;
+    full.resize(length);
+    if (StartsWith(full, L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// The form the rest of the program and the operator know: without the \\?\ prefix.
+std::wstring Plain(const std::wstring& path)
+{
+    if (StartsWith(path, L"\\\\?\\UNC\\"))
+        return L"\\\\" + path.substr(8);
+    if (StartsWith(path, L"\\\\?\\"))
+        return path.substr(4);
+    return path;
+}
+
+std::wstring Wide(const std::string& utf8)
+{
+    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), int(wide.size()));
+    return wide;
+}
+
+}  // namespace
+
+std::wstring Win32ShortPathName(const std::wstring& longPath)
+{
+    const std::wstring path = Extended(longPath);
+    std::wstring buffer(MAX_PATH, L'\0');
+    // A buffer too small is answered with the size needed; the path may change meanwhile.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD n = GetShortPathNameW(path.c_str(), buffer.data(), DWORD(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return Plain(buffer);
+        }
+        buffer.assign(n, L'\0');
+    }
+    return {};
 }
 
 bool Win32IsOrdinaryVisibleFile(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Extended(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
     constexpr DWORD notOrdinary =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     return (attributes & notOrdinary) == 0;
+}
+
+bool Win32AppendToFile(const std::wstring& path, const std::string& bytes)
+{
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: the system puts every write at the end.
+    // Writing at an end looked up first (a seek) would overwrite another program's line.
+    // A folder does not open like this; a pipe or a device is not a file on a disk.
+    const HANDLE file = CreateFileW(Extended(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool whole = GetFileType(file) == FILE_TYPE_DISK
+                       && WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr)
+                       && written == bytes.size();
+    CloseHandle(file);
+    return whole;
+}
+
+std::optional<std::string> Win32AnsiExactly(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    // A system whose ANSI code page is UTF-8 holds every character, and takes neither flag.
+    const UINT codePage = GetACP();
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL replaced = FALSE;
+    BOOL* const usedDefault = utf8 ? nullptr : &replaced;
+    const int size = WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), nullptr, 0, nullptr, usedDefault);
+    if (size <= 0 || replaced)
+        return std::nullopt;
+    std::string bytes(size, '\0');
+    if (WideCharToMultiByte(codePage, flags, text.data(), int(text.size()), bytes.data(), size, nullptr, usedDefault) != size
+        || replaced)
+        return std::nullopt;
+    // And back: only what reads as the same text has been held exactly.
+    std::wstring back(MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, back.data(), int(back.size()));
+    if (back != text)
+        return std::nullopt;
+    return bytes;
 }
 
 std::vector<std::string> Win32LogicalDrives()
@@ -46,11 +139,11 @@ bool Win32DriveReady(const std::string& drive)
 {
     if (drive.size() < 2 || drive[1] != ':')
         return false;
-    const std::string root{drive[0], ':', '\\'};
+    const std::wstring root{wchar_t(drive[0]), L':', L'\\'};
     // Without this an empty floppy or card reader asks the user to insert a disk.
     DWORD previousMode = 0;
     const bool quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previousMode) != 0;
-    const BOOL ready = GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr,
+    const BOOL ready = GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr,
                                              nullptr, nullptr, 0);
     if (quiet)
         SetThreadErrorMode(previousMode, nullptr);
@@ -64,16 +157,15 @@ unsigned long Win32ActiveBorderColour()
 
 bool Win32StartProgram(const std::string& commandLine)
 {
-    // CreateProcessA may write into the command line, so it gets a copy of its own.
-    std::vector<char> command(commandLine.begin(), commandLine.end());
-    command.push_back('\0');
-    STARTUPINFOA startup{};
+    // CreateProcessW may write into the command line, so it gets a copy of its own.
+    std::wstring command = Wide(commandLine);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -92,10 +184,10 @@ void Win32AttachParentConsole()
     if (!(outUnset || errUnset) || !AttachConsole(ATTACH_PARENT_PROCESS))
         return;
     if (outUnset && std::freopen("CONOUT$", "w", stdout))
-        SetStdHandle(STD_OUTPUT_HANDLE, CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+        SetStdHandle(STD_OUTPUT_HANDLE, CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
                                                     FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     if (errUnset && std::freopen("CONOUT$", "w", stderr))
-        SetStdHandle(STD_ERROR_HANDLE, CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+        SetStdHandle(STD_ERROR_HANDLE, CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
                                                    FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 

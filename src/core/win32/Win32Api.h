@@ -1,15 +1,26 @@
 #pragma once
 // Thin wrappers over the Windows calls the program needs. Only standard types cross this
-// header, so callers built with Qt never see <windows.h> and its macros.
+// header, so callers built with Qt never see <windows.h> and its macros. Paths go in and out
+// as UTF-16 and reach only the wide calls, in the \\?\ form that is not bound to MAX_PATH.
+#include <optional>
 #include <string>
 #include <vector>
 
-// The short (8.3) form of an existing path, in the ANSI code page; "" when the call fails
-// or the short form does not fit in 255 characters.
-std::string Win32ShortPathName(const std::string& longPath);
+// The short (8.3) form of an existing path; "" when the call fails. A part that has no short
+// name (a volume without 8.3 names) keeps its long one.
+std::wstring Win32ShortPathName(const std::wstring& longPath);
 
 // True for a file that is neither a folder nor marked hidden or system.
 bool Win32IsOrdinaryVisibleFile(const std::wstring& path);
+
+// Appends the bytes in one write to the file at `path`, made if missing, when it is a file
+// on a disk. Opened for appending only: each write lands whole at the end of the file as it
+// is then, whatever other programs append at the same moment. False when nothing was written.
+bool Win32AppendToFile(const std::wstring& path, const std::string& bytes);
+
+// The text in the ANSI code page, or nothing when the code page cannot hold every character
+// of it exactly: no best-fit look-alike ("Ł" as "L"), no '?' in its place.
+std::optional<std::string> Win32AnsiExactly(const std::wstring& text);
 
 // The machine's drives in letter order, named as a drive list shows them: "a:", "c:"...
 std::vector<std::string> Win32LogicalDrives();
@@ -21,8 +32,8 @@ bool Win32DriveReady(const std::string& drive);
 // The system colour of an active window's border, as 0x00BBGGRR.
 unsigned long Win32ActiveBorderColour();
 
-// Starts a program from the current directory in a normal window with the focus and
-// returns without waiting for it; false when it could not be started.
+// Starts a program (the command line in UTF-8) from the current directory in a normal window
+// with the focus and returns without waiting for it; false when it could not be started.
 bool Win32StartProgram(const std::string& commandLine);
 
 // A program built for windows has no console: when its parent has one, its standard output
