@@ -52,6 +52,8 @@ windows: setup
 windows-installer: setup
 	@bash scripts/windows-build "$(WINBUILD)" "$(MORVANTIL_WINDOWS_DEPS)" "$(JOBS)" windows_installer $(CMAKE_FLAGS)
 	@ls -l $(WINBUILD)/Morvantil-*-setup.exe
+	@grep -q '^MORVANTIL_UPDATE_PUBLIC_KEY:STRING=$$' $(WINBUILD)/CMakeCache.txt && \
+	    echo "windows-installer: built with the development update key of $(WINBUILD)/update-key, not the region's: for trying updates here, never for the offices" || true
 
 bench: build
 	@bash bench/run $(BUILD)

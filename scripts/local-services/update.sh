@@ -1,7 +1,9 @@
 #!/bin/bash
 # `make run`: when the build asks this machine for updates, answer there with an empty
-# text ("no update"), so that the program starts at once. To try an update by hand, write
-# a download address into <build>/local-update-service/morvantil/update.php.
+# text ("no update"), so that the program starts at once. To try an update by hand, put the
+# installer into <build>/local-update-service/ and write its address into
+# <build>/local-update-service/morvantil/update.php: with the build's development key, every
+# file there is signed when the service starts, as the next version (1.3 -> 1.4).
 # Prints the service's PID, or nothing when it started nothing.
 set -u
 program="$1"
@@ -19,6 +21,16 @@ fi
 root="$build/local-update-service"
 mkdir -p "$root/morvantil"
 [ -e "$root/morvantil/update.php" ] || : > "$root/morvantil/update.php"
+key="$build/update-key/development.key"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+if [ -f "$key" ] && [ -n "$version" ]; then
+    next="${version%.*}.$(( ${version##*.} + 1 ))"
+    find "$root" -type f ! -name '*.minisig' ! -path "$root/morvantil/*" -print0 |
+        while IFS= read -r -d '' file; do
+            minisign -S -s "$key" -t "Morvantil $next" -m "$file" >/dev/null 2>&1 ||
+                echo "update service: could not sign $file" >&2
+        done
+fi
 /usr/bin/python3 -m http.server "$port" --bind 127.0.0.1 --directory "$root" </dev/null >/dev/null 2>&1 &
 pid=$!
 

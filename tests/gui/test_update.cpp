@@ -14,6 +14,13 @@
 #include <QMessageBox>
 #include <QtTest>
 
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include "core/win32/Win32Api.h"
+#include <windows.h>
+#endif
+
 namespace {
 
 const QString Query = QStringLiteral("/morvantil/update.php?v=1.3");
@@ -116,6 +123,8 @@ private slots:
         QFile ca(certificates_.filePath("ca.pem"));
         QVERIFY(ca.open(QIODevice::ReadOnly));
         authorities = ca.readAll();
+        secure_.emplace(QStringList{"--tls", certificates_.filePath("server.pem"), certificates_.filePath("server.key")});
+        QVERIFY(secure_->started());
     }
     void init() { peer_.clear(); }
     void cleanup() { ResetWindows(); }
@@ -137,6 +146,7 @@ private:
     }
     HttpPeer peer_;
     QTemporaryDir certificates_;
+    std::optional<HttpPeer> secure_;  // the same service over https
 };
 
 void TestUpdate::noUpdate_data()
@@ -238,6 +248,17 @@ void TestUpdate::update()
                               QFileInfo(dir.path()).canonicalFilePath().toUtf8(), 5000);
     QCOMPARE(dir.read("update.exe"), installer);
     QCOMPARE(Files(), (QStringList{"started.txt", "update.exe"}));
+#ifdef Q_OS_WIN
+    // Held for its start, as between its last check and its process: it starts, and
+    // nobody can change or delete it.
+    const std::wstring path = QDir::toNativeSeparators(dir.file("update.exe")).toStdWString();
+    void* held = Win32OpenHeld(path);
+    QVERIFY(held);
+    QVERIFY(!DeleteFileW(path.c_str()));
+    QCOMPARE(CreateFileW(path.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    QVERIFY(Win32StartProgram("update.exe"));
+    Win32CloseHeld(held);
+#endif
     QVERIFY(!dir.read("morvantil.log").contains("segreta"));
 }
 
@@ -315,7 +336,12 @@ void TestUpdate::updateFails_data()
         {"unhashed", "firma nella forma senza hash (Ed), non ammessa"},
         {"Brenola 2.0", "il commento firmato non nomina una versione di Morvantil"}};
     for (const auto& [signature, refusal] : refused)
-        QTest::newRow(signature) << address << 200 << "normal" << big << "" << lastYear << signature << refusal;
+        QTest::newRow(signature) << address << 200 << "normal" << big << "" << lastYear << signature
+                                 << QStringLiteral("firma dell'aggiornamento non valida: ") + refusal;
+    // Once the address is https, nothing on the way takes it back to plain http.
+    QTest::newRow("https, redirected to http")
+        << QStringLiteral("https://localhost:%1/new.exe").arg(secure_->port()) << 200 << "normal" << big << "" << lastYear
+        << "https" << "rinviato da https a un indirizzo non https";
 }
 
 void TestUpdate::updateFails()
@@ -340,6 +366,11 @@ void TestUpdate::updateFails()
     if (signature == "one byte changed")
         fileServed[fileServed.size() / 2] = char(fileServed[fileServed.size() / 2] ^ 1);
     peer_.route("/new.exe", fileServed, status, mode);
+    if (signature == "https") {
+        secure_->clear();
+        secure_->route("/new.exe.minisig", peer_.sign(served, "Morvantil 1.4"));
+        secure_->route("/new.exe", {}, 302, "redirect:" + peer_.url("/new.exe"));
+    }
     if (signature != "none")
         peer_.route("/new.exe.minisig", peer_.sign(signature == "another file" ? QByteArray("#!/bin/sh\n# another installer\n") : served,
                                                    signature.startsWith("M") || signature.startsWith("B") ? signature : "Morvantil 1.4",
@@ -364,8 +395,8 @@ void TestUpdate::updateFails()
         QCOMPARE(dir.read("update.exe"), left);
     QCOMPARE(Files(), (QStringList{"com.dat", "path.dat", "update.exe"}));  // no half-written file
     if (!refusal.isEmpty())
-        QVERIFY2(dir.read("morvantil.log").contains("Aggiornamento non scaricato: firma dell'aggiornamento non valida: "
-                                                    + refusal.toUtf8()), dir.read("morvantil.log").constData());
+        QVERIFY2(dir.read("morvantil.log").contains("Aggiornamento non scaricato: " + refusal.toUtf8()),
+                 dir.read("morvantil.log").constData());
 }
 
 QTEST_MAIN(TestUpdate)
