@@ -57,7 +57,7 @@ int main(int argc, char* argv[])
     auto form4 = std::make_unique<Form4>();
     ok &= Save(form4.get(), dir.filePath("form4-update-progress.png"));
     // The progress window as it looks while a new version downloads.
-    form4->Label1->setText(QStringLiteral("Nuova versione disponibile. Scaricamento in corso..."));
+    form4->Label1->setText(QStringLiteral("Nuova versione disponibile. Scaricamento in corso... 100%"));
     ok &= Save(form4.get(), dir.filePath("form4-update-downloading.png"));
     return ok ? 0 : 1;
 }
