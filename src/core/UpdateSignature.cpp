@@ -2,8 +2,8 @@
 #include "core/UpdateRules.h"
 
 #include <QList>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cstring>
 #include <sodium.h>
 
@@ -30,17 +30,34 @@ QByteArray Base64(const QByteArray& text, qsizetype size, const char* what)
     return result.decoded;
 }
 
-crypto_generichash_state* State(std::array<std::uint8_t, 512>& storage)
-{
-    static_assert(sizeof(crypto_generichash_state) <= 512);
-    return reinterpret_cast<crypto_generichash_state*>(storage.data());
-}
-
 const bool sodiumReady = sodium_init() >= 0;
 
 }  // namespace
 
+struct UpdateSignature::Hash {
+    crypto_generichash_state state;
+};
+
+UpdateSignature::UpdateSignature() : hash_(new Hash) {}
+
+UpdateSignature::UpdateSignature(const UpdateSignature& other)
+    : key_(other.key_), signature_(other.signature_), version_(other.version_), hash_(new Hash(*other.hash_))
+{
+}
+
+UpdateSignature& UpdateSignature::operator=(const UpdateSignature& other)
+{
+    key_ = other.key_;
+    signature_ = other.signature_;
+    version_ = other.version_;
+    *hash_ = *other.hash_;
+    return *this;
+}
+
+UpdateSignature::~UpdateSignature() = default;
+
 UpdateSignature::UpdateSignature(const QByteArray& publicKey, const QByteArray& minisig, const QString& runningVersion)
+    : UpdateSignature()
 {
     if (!sodiumReady)
         Refuse(QStringLiteral("libsodium non si avvia"));
@@ -76,12 +93,18 @@ UpdateSignature::UpdateSignature(const QByteArray& publicKey, const QByteArray& 
                                     quint64(signedComment.size()), key_.data())
         != 0)
         Refuse(QStringLiteral("commento firmato non valido"));
-    const auto named = QRegularExpression(QStringLiteral("^Morvantil ([0-9]+(\\.[0-9]+)*)(\\s|$)"))
-                           .match(QString::fromUtf8(comment));
-    if (!named.hasMatch())
+    // "Morvantil 1.4", maybe with more after a blank: numbers with single dots between them.
+    // (Read by hand: this runs on the download's thread, where no regular expression need be
+    // compiled.)
+    const QByteArray prefix = "Morvantil ";
+    const QByteArray named = comment.mid(prefix.size()).split(' ').first().split('\t').first();
+    const bool version = comment.startsWith(prefix) && !named.isEmpty() && !named.startsWith('.')
+                         && !named.endsWith('.') && !named.contains("..")
+                         && std::all_of(named.begin(), named.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+    if (!version)
         Refuse(QStringLiteral("il commento firmato non nomina una versione di Morvantil (\"%1\")")
                    .arg(QString::fromUtf8(comment.left(100))));
-    version_ = named.captured(1);
+    version_ = QString::fromLatin1(named);
     if (!IsNewerVersion(version_, runningVersion))
         Refuse(QStringLiteral("versione %1 non più nuova della %2").arg(version_, runningVersion));
     Restart();
@@ -89,18 +112,18 @@ UpdateSignature::UpdateSignature(const QByteArray& publicKey, const QByteArray& 
 
 void UpdateSignature::Restart()
 {
-    crypto_generichash_init(State(hashState_), nullptr, 0, HashBytes);
+    crypto_generichash_init(&hash_->state, nullptr, 0, HashBytes);
 }
 
 void UpdateSignature::Add(const char* data, qint64 size)
 {
-    crypto_generichash_update(State(hashState_), reinterpret_cast<const unsigned char*>(data), quint64(size));
+    crypto_generichash_update(&hash_->state, reinterpret_cast<const unsigned char*>(data), quint64(size));
 }
 
 void UpdateSignature::Check()
 {
     unsigned char hash[HashBytes];
-    crypto_generichash_final(State(hashState_), hash, HashBytes);
+    crypto_generichash_final(&hash_->state, hash, HashBytes);
     Restart();
     if (crypto_sign_verify_detached(signature_.data(), hash, HashBytes, key_.data()) != 0)
         Refuse(QStringLiteral("la firma non corrisponde al file scaricato"));

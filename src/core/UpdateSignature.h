@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 
 // A signature that does not hold, or that cannot be read; what() says why, for the log.
@@ -18,7 +19,10 @@ public:
 // ("Morvantil 1.4"), so that an older signed installer cannot be served again.
 class UpdateSignature {
 public:
-    UpdateSignature() = default;
+    UpdateSignature();
+    UpdateSignature(const UpdateSignature& other);
+    UpdateSignature& operator=(const UpdateSignature& other);
+    ~UpdateSignature();
     // publicKey: minisign's public key line. Raises SignatureError for a signature that cannot
     // be read, is in the unhashed form, comes from another key, or whose trusted comment
     // does not hold or names no newer version than runningVersion.
@@ -37,5 +41,7 @@ private:
     std::array<std::uint8_t, 32> key_{};
     std::array<std::uint8_t, 64> signature_{};
     QString version_;
-    alignas(64) std::array<std::uint8_t, 512> hashState_{};
+    // On the heap: the hash's state wants an alignment that Windows' stack does not promise.
+    struct Hash;
+    std::unique_ptr<Hash> hash_;
 };

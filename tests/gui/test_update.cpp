@@ -220,7 +220,8 @@ void TestUpdate::update()
         dir.write("update.exe", older);
     const QByteArray installer = slowly ? MarkerInstaller + QByteArray(6000, '#') : MarkerInstaller;
     peer_.route(Query, answer.toUtf8());
-    peer_.route(requested, installer, 200, slowly ? "trickle:3000" : "normal");
+    // Slowly: in about two seconds, whatever its size.
+    peer_.route(requested, installer, 200, slowly ? QStringLiteral("trickle:%1").arg(installer.size() / 2) : "normal");
     peer_.route(requested + ".minisig", peer_.sign(installer, "Morvantil 1.10"));
     Operator op;
 
@@ -282,7 +283,7 @@ void TestUpdate::updateFails_data()
     unstartable.replace(0, 2, "MZ");
     unstartable[0x3C] = 0x40;
     unstartable.replace(0x40, 4, QByteArray("PE\0\0", 4));
-    for (const auto [at, value] : {std::pair{0x44, 0x14C}, {0x54, 0xE0}, {0x56, 0x102}, {0x58, 0x10B}, {0x9C, 2}})
+    for (const auto& [at, value] : {std::pair{0x44, 0x14C}, {0x54, 0xE0}, {0x56, 0x102}, {0x58, 0x10B}, {0x9C, 2}})
         unstartable = Patched(unstartable, at, quint16(value));
     // The marker marked as a library, and built for ARM64.
     const qsizetype header = qFromLittleEndian<quint32>(MarkerInstaller.constData() + 0x3C);

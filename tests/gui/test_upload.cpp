@@ -79,7 +79,9 @@ public:
         : path(scratch.file(folder))
     {
         scratch.write(QStringLiteral("path.dat"), path.toUtf8() + "\r\n");
-        scratch.write(QStringLiteral("com.dat"), com.toUtf8() + "\r\n");
+        // Non-ASCII letters as Notepad saves them in UTF-8, readable on every system.
+        const bool ascii = com.toLatin1().toUpper() == com.toUtf8().toUpper();
+        scratch.write(QStringLiteral("com.dat"), (ascii ? "" : "\xEF\xBB\xBF") + com.toUtf8() + "\r\n");
         // Nothing answers there: the version check gives up at once and the start goes on.
         const ServerAddresses servers{ftpHost, QStringLiteral("http://127.0.0.1:1"), timeout,
                                       !tlsAuthorities.isNull(), tlsAuthorities};
