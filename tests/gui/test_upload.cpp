@@ -417,7 +417,9 @@ void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
         program.quit();
     });
     program.exec();
-    QVERIFY2(clock.elapsed() < 8000, "the run must end when its window closes");
+    // Far less than the forty seconds the file would take: what libcurl holds still goes out
+    // before the upload can end with its connection kept for DELE and QUIT.
+    QVERIFY2(clock.elapsed() < 15000, "the run must end when its window closes");
     QCOMPARE(run.boxes.seen().size(), 0);
     QCOMPARE(programEnds.count(), 1);
     // Destroyed once the run has returned, not under it.
