@@ -1,5 +1,6 @@
 #include "core/CurlCause.h"
 #include "core/Inet.h"
+#include "core/SystemProxy.h"
 
 #include <QUrl>
 #include <curl/curl.h>
@@ -82,6 +83,7 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download)
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    UseSystemProxy(curl, parsed);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Morvantil");
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     // The caller's thread waits, so every way of waiting is bounded: the connection, a
