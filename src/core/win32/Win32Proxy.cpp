@@ -9,20 +9,16 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cwctype>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace {
 
 // Detection or a script that does not answer must not hold up the version check, which gives
 // the service's answer 10 seconds.
-constexpr auto MaxLookup = std::chrono::seconds(4);
+constexpr DWORD MaxLookupMs = 4000;
 
 struct GlobalFreer {
     void operator()(wchar_t* text) const { GlobalFree(text); }
@@ -145,31 +141,44 @@ std::optional<std::string> Automatic(const Target& target, bool detect, const st
     return Pick(Text(proxy), target.scheme);
 }
 
+// A lookup that may outlive its caller's wait.
+struct Lookup {
+    Target target;
+    bool detect;
+    std::wstring script;
+    std::optional<std::string> proxy;
+    std::unique_ptr<void, decltype(&CloseHandle)> ended{CreateEventW(nullptr, TRUE, FALSE, nullptr), CloseHandle};
+};
+
+DWORD WINAPI RunLookup(void* parameter)
+{
+    // The thread's own share: a late answer lands in memory that is still there.
+    const std::unique_ptr<std::shared_ptr<Lookup>> held(static_cast<std::shared_ptr<Lookup>*>(parameter));
+    Lookup& lookup = **held;
+    try {
+        lookup.proxy = Automatic(lookup.target, lookup.detect, lookup.script);
+    } catch (...) {
+    }
+    SetEvent(lookup.ended.get());
+    return 0;
+}
+
 // Automatic() on a thread of its own, given up when late: WinHTTP cannot stop it.
-std::optional<std::string> AutomaticWithin(std::chrono::seconds limit, const Target& target, bool detect,
+std::optional<std::string> AutomaticWithin(DWORD milliseconds, const Target& target, bool detect,
                                            const std::wstring& script)
 {
-    struct Answer {
-        std::mutex mutex;
-        std::condition_variable ended;
-        bool known = false;
-        std::optional<std::string> proxy;
-    };
-    const auto answer = std::make_shared<Answer>();
-    std::thread([answer, target, detect, script] {
-        std::optional<std::string> proxy;
-        try {
-            proxy = Automatic(target, detect, script);
-        } catch (...) {
-        }
-        const std::lock_guard lock(answer->mutex);
-        answer->proxy = std::move(proxy);
-        answer->known = true;
-        answer->ended.notify_all();
-    }).detach();
-    std::unique_lock lock(answer->mutex);
-    answer->ended.wait_for(lock, limit, [&] { return answer->known; });
-    return answer->proxy;
+    const auto lookup = std::make_shared<Lookup>(Lookup{target, detect, script, std::nullopt});
+    auto held = std::make_unique<std::shared_ptr<Lookup>>(lookup);
+    if (!lookup->ended)
+        return std::nullopt;
+    const HANDLE thread = CreateThread(nullptr, 0, RunLookup, held.get(), 0, nullptr);
+    if (!thread)
+        return std::nullopt;
+    held.release();
+    CloseHandle(thread);
+    if (WaitForSingleObject(lookup->ended.get(), milliseconds) != WAIT_OBJECT_0)
+        return std::nullopt;
+    return lookup->proxy;
 }
 
 }  // namespace
@@ -192,7 +201,7 @@ std::string Win32ProxyFor(const std::wstring& url)
                                       ? Pick(Text(proxy), target.scheme) : std::string();
         if (!config.fAutoDetect && !script)
             return fixed;
-        return AutomaticWithin(MaxLookup, target, config.fAutoDetect, Text(script)).value_or(fixed);
+        return AutomaticWithin(MaxLookupMs, target, config.fAutoDetect, Text(script)).value_or(fixed);
     } catch (...) {
         return {};
     }
