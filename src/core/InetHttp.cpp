@@ -1,5 +1,6 @@
 #include "core/CurlCause.h"
 #include "core/Inet.h"
+#include "core/SystemProxy.h"
 #include "core/TlsPolicy.h"
 
 #include <QUrl>
@@ -116,6 +117,7 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download, const Prog
     if (!httpCaPem_.isEmpty())
         curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &authorities);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    UseSystemProxy(curl, parsed);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Morvantil");
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     // The caller's thread waits, so every way of waiting is bounded: the connection, a

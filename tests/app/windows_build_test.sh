@@ -50,8 +50,9 @@ done
 # A caller sees only standard types: the header must not drag in <windows.h>.
 cat > caller.cpp <<'CPP'
 #include "core/win32/Win32Api.h"
+#include "core/win32/Win32Proxy.h"
 #ifdef _WINDOWS_
-#error Win32Api.h includes windows.h
+#error Win32Api.h or Win32Proxy.h includes windows.h
 #endif
 #include <cstdio>
 int main()
@@ -65,7 +66,7 @@ int main()
 CPP
 "$prefix-g++" "${flags[@]}" -c caller.cpp -o caller.o
 "$prefix-windres" "$rc" -O coff -o morvantil_rc.o
-"$prefix-g++" -static-libgcc -static-libstdc++ caller.o "${objects[@]}" morvantil_rc.o -o Morvantil.exe
+"$prefix-g++" -static-libgcc -static-libstdc++ caller.o "${objects[@]}" morvantil_rc.o -lwinhttp -o Morvantil.exe
 
 "$prefix-objdump" -p Morvantil.exe > imports.txt
 for dll in KERNEL32.dll USER32.dll; do

@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QtTest>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include <optional>
 
@@ -110,6 +113,40 @@ QStringList Files()
     return files;
 }
 
+// The system's proxy settings while it lives, the previous ones back afterwards: on Windows
+// the current user's Internet settings as Windows keeps them, on Linux the http_proxy variable.
+struct ProxySettings {
+    explicit ProxySettings(const QByteArray& settings) : saved(Get()) { Set(settings); }
+    ~ProxySettings() { Set(saved); }
+    QByteArray saved;
+#ifdef Q_OS_WIN
+    static constexpr const wchar_t* Key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+    static constexpr const wchar_t* Value = L"DefaultConnectionSettings";
+    static QByteArray Get()
+    {
+        QByteArray value(4096, '\0');
+        DWORD size = value.size();
+        return RegGetValueW(HKEY_CURRENT_USER, Key, Value, RRF_RT_REG_BINARY, nullptr, value.data(), &size) ? QByteArray() : value.left(size);
+    }
+    // An empty value reads as none.
+    static void Set(const QByteArray& v) { RegSetKeyValueW(HKEY_CURRENT_USER, Key, Value, REG_BINARY, v.data(), DWORD(v.size())); }
+    // Flags: 2 the fixed proxy, 4 the configuration script; each text after its length.
+    static QByteArray Windows(quint32 flags, const QByteArray& proxy, const QByteArray& exceptions, const QByteArray& script = {})
+    {
+        QByteArray value;
+        QDataStream out(&value, QIODevice::WriteOnly);
+        out.setByteOrder(QDataStream::LittleEndian);
+        out << 0x46u << 1u << (flags | 1u);
+        for (const QByteArray& text : {proxy, exceptions, script})
+            out.writeBytes(text.constData(), uint(text.size()));
+        return value + QByteArray(32, '\0');
+    }
+#else
+    static QByteArray Get() { return qgetenv("http_proxy"); }
+    static void Set(const QByteArray& value) { value.isEmpty() ? qunsetenv("http_proxy") : qputenv("http_proxy", value); }
+#endif
+};
+
 }  // namespace
 
 class TestUpdate : public QObject {
@@ -134,6 +171,8 @@ private slots:
     void update();
     void updateFails_data();
     void updateFails();
+    void systemProxy_data();
+    void systemProxy();
 
 private:
     // The start went on to the main window, with its settings read, and left no progress window.
@@ -398,6 +437,45 @@ void TestUpdate::updateFails()
     if (!refusal.isEmpty())
         QVERIFY2(dir.read("morvantil.log").contains("Aggiornamento non scaricato: " + refusal.toUtf8()),
                  dir.read("morvantil.log").constData());
+}
+
+// The service, 127.0.0.2:9, is not there: only the proxy (the peer, recording whole addresses) answers.
+void TestUpdate::systemProxy_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("requests");  // what reached the proxy
+    const QByteArray proxy = peer_.url().mid(7).toUtf8(), peer = peer_.url("/").toUtf8(), missing = "http://127.0.0.1:9/";
+    const QStringList through{"GET http://127.0.0.2:9" + Query}, direct;
+#ifdef Q_OS_WIN
+    QTest::newRow("fixed proxy") << ProxySettings::Windows(2, proxy, {}) << through;
+    QTest::newRow("one for each scheme") << ProxySettings::Windows(2, "https=127.0.0.1:9;http=" + proxy, {}) << through;
+    QTest::newRow("exceptions that do not apply") << ProxySettings::Windows(2, proxy, "<local>; 127.0.0.1;*.it") << through;
+    QTest::newRow("an exception that applies") << ProxySettings::Windows(2, proxy, "<local>;127.0.0.*") << direct;
+    QTest::newRow("configuration script") << ProxySettings::Windows(4, {}, {}, peer + "proxy.pac") << QStringList{"GET /proxy.pac"} + through;
+    QTest::newRow("script missing, fixed proxy") << ProxySettings::Windows(4 | 2, proxy, {}, missing) << through;
+    QTest::newRow("script missing") << ProxySettings::Windows(4, {}, {}, missing) << direct;
+    QTest::newRow("script never sent") << ProxySettings::Windows(4, {}, {}, peer + "hang.pac") << QStringList{"GET /hang.pac"};
+#else
+    QTest::newRow("http_proxy") << "http://" + proxy << through;
+#endif
+}
+
+void TestUpdate::systemProxy()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, requests);
+    const ProxySettings system(settings);
+    ScratchDir dir;
+    dir.write("path.dat", "/srv/export\r\n");
+    dir.write("com.dat", "001122\r\n");
+    peer_.route("/proxy.pac", "function FindProxyForURL(url, host) { return \"PROXY " + peer_.url().mid(7).toUtf8() + "\"; }");
+    peer_.route("/hang.pac", {}, 200, "hang");
+    peer_.route("http://127.0.0.2:9" + Query, {});
+    QElapsedTimer clock;
+    clock.start();
+    StartedNormally(StartProgram(QStringLiteral("http://127.0.0.2:9")));
+    QVERIFY2(clock.elapsed() < 8000, "the proxy's lookup held up the start");
+    QCOMPARE(peer_.requests(), requests);
 }
 
 QTEST_MAIN(TestUpdate)
