@@ -35,8 +35,10 @@ public:
                 return;
             }
             const QFileInfo holder(lock_.fileName());
-            // Gone, and still not made: it cannot be made here (a read-only folder, say).
-            if (!holder.exists() && ++vanished > 1)
+            // Gone each time, yet never made: it cannot be made here (a read-only folder, say).
+            // Once or twice it is only another run's lock, let go just now.
+            vanished = holder.exists() ? 0 : vanished + 1;
+            if (vanished > 10)
                 return;
             if (holder.exists() && !holder.isFile())
                 return;
