@@ -1,5 +1,6 @@
 #include "core/FtpSession.h"
 #include "core/CurlCause.h"
+#include "core/CurlWait.h"
 #include "core/LocalFile.h"
 
 #include <QDateTime>
@@ -115,8 +116,8 @@ void FtpSession::CutOff()
     // connection means "end of file", and the server would keep a cut file as complete.
     const linger abortive{1, 0};
     std::lock_guard lock(socketMutex_);
-    if (multi_)
-        curl_multi_wakeup(multi_);
+    if (wait_)
+        wait_->Wake();
     for (curl_socket_t socket : sockets_) {
         setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
                    sizeof abortive);
@@ -130,8 +131,8 @@ void FtpSession::Stop()
     qint64 notYet = 0;
     stopSince_.compare_exchange_strong(notYet, NowMs());
     std::lock_guard lock(socketMutex_);
-    if (multi_)
-        curl_multi_wakeup(multi_);
+    if (wait_)
+        wait_->Wake();
 }
 
 qint64 FtpSession::LocalFileWaitMs() const
@@ -358,7 +359,7 @@ CURLcode FtpSession::Transfer()
         // it would sleep until something else woke it. So it gets that call at once.
         if (std::exchange(passiveReply_, false))
             continue;
-        curl_multi_poll(multi_, nullptr, 0, WaitMs(), nullptr);
+        wait_->Sleep(WaitMs());
     }
     curl_multi_remove_handle(multi_, curl_);
     return result;
@@ -392,8 +393,16 @@ void FtpSession::Prepare(const FtpJob& job)
         CURLM* multi = curl_multi_init();
         if (!multi)
             throw InetError("libcurl could not start");
+        std::unique_ptr<CurlWait> wait;
+        try {
+            wait = std::make_unique<CurlWait>(multi);
+        } catch (const InetError&) {
+            curl_multi_cleanup(multi);
+            throw;
+        }
         std::lock_guard lock(socketMutex_);
         multi_ = multi;
+        wait_ = std::move(wait);
     }
     if (!curl_) {
         curl_ = curl_easy_init();
@@ -462,10 +471,13 @@ void FtpSession::Abandon()
 void FtpSession::Drop()
 {
     CURLM* multi = nullptr;
+    std::unique_ptr<CurlWait> wait;
     {
         std::lock_guard lock(socketMutex_);
         multi = std::exchange(multi_, nullptr);
+        wait = std::move(wait_);
     }
+    wait.reset();
     if (multi)
         curl_multi_cleanup(multi);
     if (curl_) {

@@ -6,11 +6,14 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 
 #include <curl/curl.h>
+
+class CurlWait;
 
 // One command as the worker carries it out.
 struct FtpJob {
@@ -98,6 +101,7 @@ private:
     // What other threads reach.
     std::mutex socketMutex_;
     CURLM* multi_ = nullptr;
+    std::unique_ptr<CurlWait> wait_;
     std::set<curl_socket_t> sockets_;
     curl_socket_t controlSocket_ = CURL_SOCKET_BAD;
     bool noNewConnection_ = false;
