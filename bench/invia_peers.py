@@ -11,8 +11,8 @@ Rounds interleave the three clients, in an order that turns from round to round.
 master process sleeps twice 0.2 s whenever a signal interrupts its wait for connections,
 deaf to new ones meanwhile; a session's end is such a signal. So each series runs in both
 of ProFTPD's states: "settled" starts each run a second after the last one ended, as a
-scheduled run meets the server; "back to back" starts it at once, and the connection waits
-for its greeting. Figures: the median of the rounds with their spread (lowest-highest), the
+scheduled run meets the server; "back to back" starts it as soon as a short session (a
+login and QUIT) has ended, and the connection waits for its greeting. Figures: the median of the rounds with their spread (lowest-highest), the
 client's processor time, and the program's median over the faster peer's. Beside them the
 commands a run sends, as the server logged them, and what they cost at 50 ms round trip,
 and each client's start-up alone. The files and the servers' folders are kept in memory.
@@ -20,6 +20,7 @@ and each client's start-up alone. The files and the servers' folders are kept in
 import argparse
 import os
 import shutil
+import socket
 import statistics
 import subprocess
 import sys
@@ -115,15 +116,28 @@ def write_export(work, megabytes):
         f.write(ISTAT.encode() + b"\r\n")
 
 
-def series(server, commands, work, rounds, settle):
+def short_session(port):
+    """A login and QUIT, over as soon as the server has said goodbye."""
+    with socket.create_connection(("127.0.0.1", port)) as connection:
+        replies = connection.makefile("rb")
+        replies.readline()
+        for command in ("USER " + USER, "PASS " + PASSWORD, "QUIT"):
+            connection.sendall(command.encode() + b"\r\n")
+            replies.readline()
+
+
+def series(port, commands, work, rounds, settle):
     names = list(commands)
     wall = {name: [] for name in names}
     cpu = {name: [] for name in names}
     for round_ in range(rounds):
         order = names[round_ % len(names):] + names[:round_ % len(names)]
         for name in order:
+            # Every run follows the same kind of session, whichever client ran before.
             if settle:
                 time.sleep(SETTLE_SECONDS)
+            else:
+                short_session(port)
             w, c = run(commands[name], work)
             wall[name].append(w)
             cpu[name].append(c)
@@ -219,7 +233,7 @@ def main():
                 try:
                     for settle, state in ((True, "settled"), (False, "back to back")):
                         load = os.getloadavg()[0]
-                        wall, cpu = series(server, commands, work, options.rounds, settle)
+                        wall, cpu = series(port, commands, work, options.rounds, settle)
                         report("%s, 5 x %d MB, %s, medians of %d interleaved rounds (load %.1f-%.1f):" % (
                             label, size, state, options.rounds, load, os.getloadavg()[0]),
                             wall, cpu, TARGETS.get(size, 1.05))
