@@ -329,9 +329,9 @@ std::string FtpSession::Verify(const FtpJob& job, Inet::Arrival& arrival, bool& 
     return {};
 }
 
-// Runs the handle's transfer to its end. The thread sleeps in libcurl's own wait until a
-// socket is ready, libcurl's timer is due, another thread wakes it (Cancel, Stop) or one of
-// the moments below comes, which libcurl 7.88 keeps no timer for.
+// Runs the handle's transfer to its end. Between two calls the thread sleeps until one of
+// libcurl's sockets is ready, libcurl's timer is due, another thread wakes it (Cancel, Stop)
+// or one of the moments below comes, which libcurl 7.88 keeps no timer for.
 CURLcode FtpSession::Transfer()
 {
     curl_multi_add_handle(multi_, curl_);
