@@ -1,5 +1,6 @@
 #include "core/FtpSession.h"
 #include "core/CurlCause.h"
+#include "core/CurlWait.h"
 #include "core/LocalFile.h"
 #include "core/TlsPolicy.h"
 
@@ -7,8 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -114,8 +117,8 @@ void FtpSession::CutOff()
     // connection means "end of file", and the server would keep a cut file as complete.
     const linger abortive{1, 0};
     std::lock_guard lock(socketMutex_);
-    if (multi_)
-        curl_multi_wakeup(multi_);
+    if (wait_)
+        wait_->Wake();
     for (curl_socket_t socket : sockets_) {
         setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
                    sizeof abortive);
@@ -129,8 +132,8 @@ void FtpSession::Stop()
     qint64 notYet = 0;
     stopSince_.compare_exchange_strong(notYet, NowMs());
     std::lock_guard lock(socketMutex_);
-    if (multi_)
-        curl_multi_wakeup(multi_);
+    if (wait_)
+        wait_->Wake();
 }
 
 qint64 FtpSession::LocalFileWaitMs() const
@@ -326,13 +329,13 @@ std::string FtpSession::Verify(const FtpJob& job, Inet::Arrival& arrival, bool& 
     return {};
 }
 
-// Runs the handle's transfer to its end. libcurl 7.88 sometimes opens a passive data
-// connection only at its next look, without asking for one soon: a plain
-// curl_easy_perform then idles a whole second per file, so look again early.
+// Runs the handle's transfer to its end. Between two calls the thread sleeps until one of
+// libcurl's sockets is ready, libcurl's timer is due, another thread wakes it (Cancel, Stop)
+// or one of the moments below comes, which libcurl 7.88 keeps no timer for.
 CURLcode FtpSession::Transfer()
 {
-    constexpr int lookAgainMs = 10;
     curl_multi_add_handle(multi_, curl_);
+    passiveReply_ = false;
     CURLcode result = CURLE_OK;
     for (;;) {
         int running = 0;
@@ -351,13 +354,35 @@ CURLcode FtpSession::Transfer()
             result = CURLE_ABORTED_BY_CALLBACK;
             break;
         }
-        long timeout = -1;
-        curl_multi_timeout(multi_, &timeout);
-        curl_multi_poll(multi_, nullptr, 0,
-                        timeout >= 0 && timeout < lookAgainMs ? int(timeout) : lookAgainMs, nullptr);
+        // When the reply to EPSV or PASV arrives within the call that sent the command, libcurl
+        // leaves the data connection to its next call, without a socket to watch or a timer:
+        // it would sleep until something else woke it. So it gets that call at once.
+        if (std::exchange(passiveReply_, false))
+            continue;
+        wait_->Sleep(WaitMs());
     }
     curl_multi_remove_handle(multi_, curl_);
     return result;
+}
+
+// How long the thread may sleep: until libcurl's timer, the moment the reply to the last
+// command is overdue (libcurl keeps no timer for it, and counts from the moment the command
+// went out), or the end of a stopped upload's grace, whichever comes first.
+int FtpSession::WaitMs()
+{
+    const qint64 now = NowMs();
+    // Past it with the transfer still running: no reply was due, or libcurl started its count
+    // later than the command's first bytes; the next look is then a whole time-out away.
+    if (replyDueMs_ <= now)
+        replyDueMs_ = now + timeoutSeconds_ * 1000;
+    qint64 wait = replyDueMs_ - now;
+    long timeout = -1;
+    curl_multi_timeout(multi_, &timeout);
+    if (timeout >= 0)
+        wait = std::min<qint64>(wait, timeout);
+    if (const qint64 since = stopSince_; since != 0 && !removing_)
+        wait = std::min(wait, std::max<qint64>(since + StopGraceMs + 1 - now, 0));
+    return int(std::min<qint64>(wait, std::numeric_limits<int>::max()));
 }
 
 // The handles and the settings every command uses; the multi handle keeps the connection
@@ -368,8 +393,16 @@ void FtpSession::Prepare(const FtpJob& job)
         CURLM* multi = curl_multi_init();
         if (!multi)
             throw InetError("libcurl could not start");
+        std::unique_ptr<CurlWait> wait;
+        try {
+            wait = std::make_unique<CurlWait>(multi);
+        } catch (const InetError&) {
+            curl_multi_cleanup(multi);
+            throw;
+        }
         std::lock_guard lock(socketMutex_);
         multi_ = multi;
+        wait_ = std::move(wait);
     }
     if (!curl_) {
         curl_ = curl_easy_init();
@@ -400,6 +433,10 @@ void FtpSession::Prepare(const FtpJob& job)
         curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
         curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &FtpSession::CloseSocketCallback);
         curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
+        // Only to learn when each command goes out (see WaitMs); nothing is printed.
+        curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &FtpSession::Sent);
+        curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
     }
     curl_easy_setopt(curl_, CURLOPT_USERNAME, job.userName.c_str());
     curl_easy_setopt(curl_, CURLOPT_PASSWORD, job.password.c_str());
@@ -434,10 +471,13 @@ void FtpSession::Abandon()
 void FtpSession::Drop()
 {
     CURLM* multi = nullptr;
+    std::unique_ptr<CurlWait> wait;
     {
         std::lock_guard lock(socketMutex_);
         multi = std::exchange(multi_, nullptr);
+        wait = std::move(wait_);
     }
+    wait.reset();
     if (multi)
         curl_multi_cleanup(multi);
     if (curl_) {
@@ -471,8 +511,21 @@ size_t FtpSession::Reply(char* data, size_t size, size_t count, void* self)
     // 150 or 125: the server has opened the file and waits for its bytes.
     if (line.rfind("150", 0) == 0 || line.rfind("125", 0) == 0)
         session->storAccepted_ = true;
+    if (line.rfind("227", 0) == 0 || line.rfind("229", 0) == 0)
+        session->passiveReply_ = true;
     session->lastReply_ = std::move(line);
     return size * count;
+}
+
+int FtpSession::Sent(CURL*, curl_infotype type, char*, size_t, void* self)
+{
+    // A command has gone out: libcurl's count for its reply starts now, so a millisecond
+    // more is past it.
+    if (type == CURLINFO_HEADER_OUT) {
+        auto* session = static_cast<FtpSession*>(self);
+        session->replyDueMs_ = NowMs() + session->timeoutSeconds_ * 1000 + 1;
+    }
+    return 0;
 }
 
 int FtpSession::Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -496,6 +549,7 @@ curl_socket_t FtpSession::OpenSocket(void* data, curlsocktype, curl_sockaddr* ad
     if (self->noNewConnection_)
         return CURL_SOCKET_BAD;
     const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+    self->passiveReply_ = false;
     if (socket != CURL_SOCKET_BAD) {
         // The first socket of a connection is its control connection; data ones come beside it.
         if (self->sockets_.empty())

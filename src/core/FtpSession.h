@@ -6,11 +6,14 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 
 #include <curl/curl.h>
+
+class CurlWait;
 
 // One command as the worker carries it out.
 struct FtpJob {
@@ -60,6 +63,7 @@ private:
     std::string Verify(const FtpJob& job, Inet::Arrival& arrival, bool& fileThere);
     std::string RemovePartial(const FtpJob& job);
     CURLcode Transfer();
+    int WaitMs();
     void Prepare(const FtpJob& job);
     void Secure(const FtpJob& job);
     void Check(CURLcode result);
@@ -69,6 +73,7 @@ private:
 
     static size_t Read(char* buffer, size_t size, size_t count, void* data);
     static size_t Reply(char* data, size_t size, size_t count, void* self);
+    static int Sent(CURL*, curl_infotype type, char*, size_t, void* self);
     static int Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static curl_socket_t OpenSocket(void* data, curlsocktype, curl_sockaddr* address);
     static int CloseSocketCallback(void* data, curl_socket_t socket);
@@ -90,10 +95,13 @@ private:
     bool storAccepted_ = false;   // the server has opened the file the upload goes to
     bool cutByStop_ = false;      // the upload was ended early by Stop
     bool removing_ = false;       // a partial file is being removed: Stop no longer applies
+    bool passiveReply_ = false;   // EPSV or PASV answered, and no data connection opened since
+    qint64 replyDueMs_ = 0;       // when the reply to the last command sent is overdue (steady ms)
 
     // What other threads reach.
     std::mutex socketMutex_;
     CURLM* multi_ = nullptr;
+    std::unique_ptr<CurlWait> wait_;
     std::set<curl_socket_t> sockets_;
     curl_socket_t controlSocket_ = CURL_SOCKET_BAD;
     bool noNewConnection_ = false;
