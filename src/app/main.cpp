@@ -1,25 +1,20 @@
+#include "app/BuiltServers.h"
 #include "app/CommandLine.h"
 #include "app/SendUnattended.h"
 #include "core/Console.h"
-#include "core/StopRequests.h"
-#include "gui/Form1.h"
-#include "gui/WindowRegistry.h"
 
-#include "FtpAuthorities.h"
-#include "UpdateKey.h"
+#include <QCoreApplication>
 
-#include <QApplication>
-
-namespace {
-
-#ifdef MORVANTIL_FTP_TLS_REQUIRED
-constexpr bool FtpTls = true;
+#ifdef Q_OS_WIN
+#include "app/WindowsFront.h"
 #else
-constexpr bool FtpTls = false;
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <unistd.h>
 #endif
 
-const ServerAddresses Servers{QStringLiteral(MORVANTIL_FTP_HOST), QStringLiteral(MORVANTIL_UPDATE_BASE_URL), 60,
-                              FtpTls, QByteArray(FtpAuthoritiesPem), QByteArray(UpdatePublicKey)};
+namespace {
 
 // The command-line modes: no window, no display needed (cron, the Task Scheduler).
 int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
@@ -29,7 +24,8 @@ int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
     switch (mode) {
     case CommandLineMode::Send:
         return SendUnattended(
-            Servers, [](const QString& line) { PrintLine(line); }, [](const QString& line) { PrintLine(line, true); });
+            BuiltServers(), [](const QString& line) { PrintLine(line); },
+            [](const QString& line) { PrintLine(line, true); });
     case CommandLineMode::Version:
         PrintLine(VersionLine());
         return ExitSent;
@@ -41,6 +37,24 @@ int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
         return ExitUsage;
     }
 }
+
+#ifndef Q_OS_WIN
+// On Linux the windows are an executable of their own, so that the command line (a
+// scheduled --invia) never waits for the dynamic loader to bring in Qt's widget libraries:
+// beside this one in a build, under ../libexec/morvantil/ once installed.
+int RunWithWindows(int, char* argv[])
+{
+    char self[PATH_MAX] = {};
+    std::string folder(self, size_t(std::max<ssize_t>(readlink("/proc/self/exe", self, sizeof self - 1), 0)));
+    folder.erase(std::min(folder.rfind('/'), folder.size()));
+    for (const char* windows : {"/morvantil-windows", "/../libexec/morvantil/morvantil-windows"})
+        execv((folder + windows).c_str(), argv);
+    PrintLine(QStringLiteral("Impossibile aprire le finestre: manca %1")
+                  .arg(QString::fromStdString(folder + "/morvantil-windows")),
+              true);
+    return 1;
+}
+#endif
 
 }  // namespace
 
@@ -56,24 +70,5 @@ int main(int argc, char* argv[])
         mode = CommandLineMode::UsageError;
     if (mode != CommandLineMode::Window)
         return RunWithoutWindows(argc, argv, mode);
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Morvantil"));
-    // Hidden windows count as open: only the registry decides when the program ends.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    WindowRegistry& windows = WindowRegistry::Instance();
-    windows.SetFactory<Form1>([] { return new Form1(Servers); });
-    QObject::connect(&windows, &WindowRegistry::LastWindowUnloaded, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
-    // A shutdown closes every window as the operator would: a run under way ends cleanly.
-    StopRequests requests;
-    QObject::connect(&requests, &StopRequests::Requested, &windows, &WindowRegistry::UnloadAll);
-
-    // The main window is the start-up window: loaded, then shown unless its load step
-    // sent the operator elsewhere or ended the program.
-    windows.Start<Form1>();
-    if (windows.LoadedCount() == 0)
-        return 0;
-    return app.exec();
+    return RunWithWindows(argc, argv);
 }

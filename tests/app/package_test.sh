@@ -21,7 +21,9 @@ for tool in cpack dpkg-deb dpkg-shlibdeps file readelf desktop-file-validate; do
 done
 [ -f "$build/CPackConfig.cmake" ] || fail "no CPackConfig.cmake in $build"
 
+# The windows are an executable of their own, started by the program (never from PATH).
 files=(usr/bin/morvantil
+       usr/libexec/morvantil/morvantil-windows
        usr/share/applications/morvantil.desktop
        usr/share/icons/hicolor/32x32/apps/morvantil.png)
 
@@ -54,7 +56,7 @@ dpkg-deb -c "$deb" > "$work/contents"
 for f in "${files[@]}"; do
     grep -q " \./$f\$" "$work/contents" || fail ".deb lacks /$f"
 done
-if grep -vE " \./usr/(bin|share/applications|share/icons)(/|$)| \./(usr/(share)?/?)?$" "$work/contents"; then
+if grep -vE " \./usr/(bin|libexec/morvantil|share/applications|share/icons)(/|$)| \./(usr/((share|libexec)/?)?)?$" "$work/contents"; then
     fail ".deb holds files outside the program, its entry and its icon (listed above)"
 fi
 dpkg-deb -f "$deb" Package Architecture Maintainer > "$work/fields"
