@@ -18,8 +18,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Morvantil <sviluppo@morvantil.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Qt and libcurl come from what the program is linked with (dpkg-shlibdeps).
+# Qt, OpenSSL and the rest come from what the program is linked with (dpkg-shlibdeps);
+# libcurl is built in, and looks for the certificate authorities where Debian keeps them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ca-certificates)
 
 if(MORVANTIL_FTP_HOST MATCHES "^127\\." OR MORVANTIL_UPDATE_BASE_URL MATCHES "://127\\.")
     message(STATUS "Package: this build talks to local services (${MORVANTIL_FTP_HOST}, "

@@ -63,7 +63,7 @@ dpkg-deb -f "$deb" Package Architecture Maintainer > "$work/fields"
 grep -qx "Package: morvantil" "$work/fields" || fail "package is not named morvantil"
 grep -qx "Architecture: $(dpkg --print-architecture)" "$work/fields" || fail "wrong architecture"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libqt6widgets6 libqt6gui6 libqt6core6 libcurl4 libc6; do
+for library in libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libc6; do
     grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 # Every dependency must be one this Debian system knows, at a version it has.
