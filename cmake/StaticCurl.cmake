@@ -3,7 +3,7 @@
 # Debian's shared libcurl brings some thirty libraries (LDAP, Kerberos, SSH, RTMP, GnuTLS...)
 # that the loader maps and links at every start: some 6 ms, a fifth of a run of five small
 # files. The source is kept in ~/.cache/morvantil, the build in this build folder; a
-# newer Debian libcurl (a security update) is fetched and built at the next configure.
+# newer Debian libcurl (a security update) is fetched and built at the next build.
 # Without Debian's sources (offline, another system) the shared libcurl is used instead.
 execute_process(COMMAND dpkg-query -W -f=\${source:Version} libcurl4-openssl-dev
                 OUTPUT_VARIABLE curl_debian_version RESULT_VARIABLE curl_query ERROR_QUIET)
@@ -52,11 +52,18 @@ if(curl_missing)
     return()
 endif()
 
+# Built again when Debian's version (dpkg rewrites the package's file list) or the options
+# change.
+file(GLOB curl_package_files /var/lib/dpkg/info/libcurl4-openssl-dev*.list)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             "${PROJECT_SOURCE_DIR}/cmake/CurlOptions.cmake" ${curl_package_files})
+file(MD5 "${PROJECT_SOURCE_DIR}/cmake/CurlOptions.cmake" curl_options)
+set(curl_wanted "${curl_debian_version} ${curl_options}")
 set(curl_built "")
 if(EXISTS "${curl_stamp}")
     file(READ "${curl_stamp}" curl_built)
 endif()
-if(NOT curl_built STREQUAL curl_debian_version)
+if(NOT curl_built STREQUAL curl_wanted)
     message(STATUS "libcurl: building ${curl_debian_version}, static, FTP and HTTP only")
     set(curl_build "${CMAKE_BINARY_DIR}/curl-static/build")
     file(REMOVE_RECURSE "${curl_build}" "${curl_prefix}")
@@ -71,6 +78,6 @@ if(NOT curl_built STREQUAL curl_debian_version)
     cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
     curl_step(build "${CMAKE_BINARY_DIR}/curl-static/build.log"
               ${CMAKE_COMMAND} --build "${curl_build}" --target install -j ${cores})
-    file(WRITE "${curl_stamp}" "${curl_debian_version}")
+    file(WRITE "${curl_stamp}" "${curl_wanted}")
 endif()
 find_package(CURL CONFIG REQUIRED PATHS "${curl_prefix}" NO_DEFAULT_PATH)
