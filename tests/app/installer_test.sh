@@ -40,6 +40,7 @@ finish() {
     rm -rf "$work"
 }
 trap finish EXIT
+. "$here/tests/support/x-windows.sh"
 exec 5<> <(:)
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
@@ -66,7 +67,7 @@ wine reg add "$entry" /v DisplayVersion /d 1.2 /f >/dev/null
 step "the installed program starts in its working folder"
 (cd "$workdir" && exec wine "$installed/Morvantil.exe") >/dev/null 2>&1 &
 program_pid=$!
-settings="$(timeout 60 xdotool search --sync --onlyvisible --name '^Impostazioni$' | head -1)" ||
+settings="$(wait_window Impostazioni 60)" ||
     fail "the installed program showed no settings window"
 
 step "a silent installer over a program that stays open (made older) fails after a minute, changing nothing"
@@ -81,7 +82,7 @@ installer_pid=$!
 sleep 4
 kill -0 "$installer_pid" 2>/dev/null || fail "the installer did not wait for the running program"
 xdotool mousemove --sync --window "$settings" 236 142 click 1     # Chiudi
-main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Trasferimento file da Brenola v1.3$' | head -1)" ||
+main="$(wait_window 'Trasferimento file da Brenola v1.3' 30)" ||
     fail "no main window after Chiudi"
 xdotool mousemove --sync --window "$main" 277 127 click 1         # chiudi
 timeout 30 tail --pid="$program_pid" -f /dev/null || fail "the program did not end"
@@ -96,7 +97,7 @@ printf 'C:\\Brenola\r\n' > "$workdir/path.dat"
 printf '016024\r\n' > "$workdir/com.dat"
 (cd "$workdir" && exec wine "$installed/Morvantil.exe") >/dev/null 2>&1 &
 program_pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Trasferimento file da Brenola v1.3$' >/dev/null || fail "no main window"
+wait_window 'Trasferimento file da Brenola v1.3' 60 >/dev/null || fail "no main window"
 wine "$installed/uninstall.exe" /S
 sleep 5
 [ -e "$installed/Morvantil.exe" ] && [ -f "$shortcut" ] && [ "$(version)" = 1.3 ] || fail "the uninstaller did not wait"

@@ -23,6 +23,7 @@ finish() {
     rm -rf "$work"
 }
 trap finish EXIT
+. "$root/tests/support/x-windows.sh"
 if [[ "$program" == *.exe ]]; then
     # A Wine prefix of its own, so that its Wine server and desktop use this walk's X
     # display alone, whatever other tests run meanwhile.
@@ -48,7 +49,7 @@ start_program() {
 }
 window() {  # waits for a visible window with that exact title
     local id
-    id="$(timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -1)" || fail "no window \"$1\""
+    id="$(wait_window "$1" 30)" || fail "no window \"$1\""
     echo "$id"
 }
 click() {  # window, x, y in the window's client area
@@ -58,7 +59,7 @@ click() {  # window, x, y in the window's client area
 focus() { xdotool windowfocus --sync "$1"; sleep 0.2; }
 gone() {  # waits until no visible window has that title
     for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        visible_windows "$1" >/dev/null || return 0
         sleep 0.1
     done
     fail "window \"$1\" still open"
@@ -119,7 +120,7 @@ fi
 step "second start: configured, straight to the main window; chiudi ends it again"
 start_program
 main="$(window "Trasferimento file da Brenola v1.3")"
-xdotool search --onlyvisible --name "^Impostazioni\$" >/dev/null 2>&1 && fail "settings window came up again"
+visible_windows Impostazioni >/dev/null && fail "settings window came up again"
 click "$main" 277 127
 timeout 20 tail --pid="$run_pid" -f /dev/null || fail "the second run did not end"
 wait "$run_pid" || fail "the second run ended with an error"
