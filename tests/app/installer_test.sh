@@ -9,7 +9,7 @@ set -euo pipefail
 setup="$(realpath "$1")"
 program_built="$(dirname "$setup")/Morvantil.exe"
 here="$(cd "$(dirname "$0")/../.." && pwd)"
-fail() { echo "FAIL: $*"; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "-- $*"; }
 [ -n "${WINEPREFIX:-}" ] || fail "WINEPREFIX is not set"
 for tool in wine Xvfb xdotool; do

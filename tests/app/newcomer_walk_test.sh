@@ -30,7 +30,7 @@ if [[ "$program" == *.exe ]]; then
     cp -a "$WINEPREFIX" "$work/wineprefix"
     export WINEPREFIX="$work/wineprefix"
 fi
-fail() { echo "FAIL: $*"; [ -f "$work/run.log" ] && sed 's/^/  run: /' "$work/run.log"; exit 1; }
+fail() { echo "FAIL: $*" >&2; [ -f "$work/run.log" ] && sed 's/^/  run: /' "$work/run.log" >&2; exit 1; }
 step() { echo "-- $*"; }
 
 # A display of our own; Xvfb picks a free number and tells it on the descriptor.
