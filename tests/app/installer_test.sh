@@ -41,8 +41,10 @@ finish() {
 }
 trap finish EXIT
 . "$here/tests/support/x-windows.sh"
+# -noreset: Xvfb resets when its last client leaves, and refuses connections meanwhile;
+# the window searches come and go while the program connects.
 exec 5<> <(:)
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r -t 20 display <&5 || fail "Xvfb did not start"
 export DISPLAY=":$display"

@@ -34,8 +34,10 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/run.log" ] && sed 's/^/  run: /' "$wor
 step() { echo "-- $*"; }
 
 # A display of our own; Xvfb picks a free number and tells it on the descriptor.
+# -noreset: Xvfb resets when its last client leaves, and refuses connections meanwhile;
+# the window searches come and go while the program connects.
 exec 5<> <(:)
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r -t 20 display <&5 || fail "Xvfb did not start"
 export DISPLAY=":$display"
@@ -53,7 +55,8 @@ window() {  # waits for a visible window with that exact title
     echo "$id"
 }
 click() {  # window, x, y in the window's client area
-    xdotool mousemove --sync --window "$1" "$2" "$3" click 1
+    # --sync waits for the pointer to move: it must not start where it goes.
+    xdotool mousemove 0 0 mousemove --sync --window "$1" "$2" "$3" click 1
     sleep 0.3
 }
 focus() { xdotool windowfocus --sync "$1"; sleep 0.2; }
