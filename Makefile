@@ -66,9 +66,10 @@ bench: build
 
 # A .deb of the program, built in $(PACKAGE_BUILD). For production, CMAKE_FLAGS naming the
 # real servers (-DMORVANTIL_FTP_HOST=... -DMORVANTIL_UPDATE_BASE_URL=...).
+# The package never updates itself, whatever CMAKE_FLAGS or an older configure said.
 package: setup
-	@[ -f $(PACKAGE_BUILD)/CMakeCache.txt ] || \
-	    cmake -S . -B $(PACKAGE_BUILD) -DMORVANTIL_SELF_UPDATE=OFF -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	@[ -f $(PACKAGE_BUILD)/CMakeCache.txt ] || cmake -S . -B $(PACKAGE_BUILD) -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(PACKAGE_BUILD) -DMORVANTIL_SELF_UPDATE=OFF >/dev/null
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 	@ls -l $(PACKAGE_BUILD)/*.deb

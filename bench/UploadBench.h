@@ -3,8 +3,8 @@
 // holding them in memory, an upload through the transfer component, the curl tool as the
 // reference, and the process's own resource figures.
 #include "../tests/support/FtpPeer.h"
-#include "core/Inet.h"
-#include "core/WaitWhileBusy.h"
+#include "core/transfer/Inet.h"
+#include "core/transfer/WaitWhileBusy.h"
 
 #include <QDir>
 #include <QElapsedTimer>

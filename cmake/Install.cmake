@@ -21,3 +21,5 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/morvantil.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${morvantil_icon_png}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+# Debian wants every package to say whose it is and under what terms.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})

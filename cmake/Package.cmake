@@ -8,8 +8,7 @@ set(CPACK_PACKAGE_VENDOR Morvantil)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Trasferimento file da Brenola al server FTP")
 set(CPACK_PACKAGE_DESCRIPTION "Morvantil invia al server FTP i cinque file che Brenola esporta,
-con i nomi formati dal codice ISTAT del comune, e a ogni avvio
-controlla se esiste una nuova versione.")
+con i nomi formati dal codice ISTAT del comune.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Debug information stays in the build; the package carries a stripped program.
 set(CPACK_STRIP_FILES ON)
@@ -18,8 +17,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Morvantil <sviluppo@morvantil.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Qt, OpenSSL and the rest come from what the program is linked with (dpkg-shlibdeps);
-# libcurl is built in, and looks for the certificate authorities where Debian keeps them.
+# Qt, libcurl and the rest come from what the program is linked with (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ca-certificates)
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/ServerAddresses.h"
+#include "core/transfer/ServerAddresses.h"
 
 // The servers, authorities and update key this program was built for (CMake's cache).
 ServerAddresses BuiltServers();

@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "core/UpdateRules.h"
+#include "core/update/UpdateRules.h"
 
 CommandLineMode ParseCommandLine(const QStringList& arguments)
 {

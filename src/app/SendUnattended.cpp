@@ -1,9 +1,9 @@
 #include "app/SendUnattended.h"
 #include "app/CommandLine.h"
-#include "core/Inet.h"
-#include "core/SettingsFile.h"
-#include "core/StopRequests.h"
-#include "core/TransferSequence.h"
+#include "core/transfer/Inet.h"
+#include "core/settings/SettingsFile.h"
+#include "core/platform/StopRequests.h"
+#include "core/transfer/TransferSequence.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #include "app/WindowsFront.h"
 #include "app/BuiltServers.h"
-#include "core/StopRequests.h"
+#include "core/platform/StopRequests.h"
 #include "gui/Form1.h"
 #include "gui/WindowRegistry.h"
 

@@ -1,18 +1,11 @@
 #include "app/BuiltServers.h"
 #include "app/CommandLine.h"
 #include "app/SendUnattended.h"
-#include "core/Console.h"
+#include "core/platform/Console.h"
 
 #include <QCoreApplication>
 
-#ifdef Q_OS_WIN
 #include "app/WindowsFront.h"
-#else
-#include <algorithm>
-#include <climits>
-#include <string>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -38,23 +31,6 @@ int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
     }
 }
 
-#ifndef Q_OS_WIN
-// On Linux the windows are an executable of their own, so that the command line (a
-// scheduled --invia) never waits for the dynamic loader to bring in Qt's widget libraries:
-// beside this one in a build, under ../libexec/morvantil/ once installed.
-int RunWithWindows(int, char* argv[])
-{
-    char self[PATH_MAX] = {};
-    std::string folder(self, size_t(std::max<ssize_t>(readlink("/proc/self/exe", self, sizeof self - 1), 0)));
-    folder.erase(std::min(folder.rfind('/'), folder.size()));
-    for (const char* windows : {"/morvantil-windows", "/../libexec/morvantil/morvantil-windows"})
-        execv((folder + windows).c_str(), argv);
-    PrintLine(QStringLiteral("Impossibile aprire le finestre: manca %1")
-                  .arg(QString::fromStdString(folder + "/morvantil-windows")),
-              true);
-    return 1;
-}
-#endif
 
 }  // namespace
 

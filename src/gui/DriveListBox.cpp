@@ -5,7 +5,7 @@
 #include <QStorageInfo>
 
 #ifdef Q_OS_WIN
-#include "core/win32/Win32Api.h"
+#include "core/platform/win32/Win32Api.h"
 #endif
 
 namespace {

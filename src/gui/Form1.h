@@ -1,5 +1,5 @@
 #pragma once
-#include "core/ServerAddresses.h"
+#include "core/transfer/ServerAddresses.h"
 #include "gui/Form1Layout.h"
 
 class Inet;

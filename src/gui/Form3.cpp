@@ -1,6 +1,6 @@
 #include "gui/Form3.h"
-#include "core/SettingsCodePage.h"
-#include "core/SettingsFile.h"
+#include "core/settings/SettingsCodePage.h"
+#include "core/settings/SettingsFile.h"
 #include "gui/Form2.h"
 #include "gui/MessageBox.h"
 #include "gui/PictureBox.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 
 #ifdef Q_OS_WIN
-#include "core/win32/Win32Api.h"
+#include "core/platform/win32/Win32Api.h"
 #endif
 
 // The colour of an active window's border, which the bar's window uses as background.

@@ -21,9 +21,8 @@ for tool in cpack dpkg-deb dpkg-shlibdeps file readelf desktop-file-validate; do
 done
 [ -f "$build/CPackConfig.cmake" ] || fail "no CPackConfig.cmake in $build"
 
-# The windows are an executable of their own, started by the program (never from PATH).
 files=(usr/bin/morvantil
-       usr/libexec/morvantil/morvantil-windows
+       usr/share/doc/morvantil/copyright
        usr/share/applications/morvantil.desktop
        usr/share/icons/hicolor/32x32/apps/morvantil.png)
 
@@ -56,14 +55,14 @@ dpkg-deb -c "$deb" > "$work/contents"
 for f in "${files[@]}"; do
     grep -q " \./$f\$" "$work/contents" || fail ".deb lacks /$f"
 done
-if grep -vE " \./usr/(bin|libexec/morvantil|share/applications|share/icons)(/|$)| \./(usr/((share|libexec)/?)?)?$" "$work/contents"; then
+if grep -vE " \./usr/(bin|share/doc/morvantil|share/applications|share/icons)(/|$)| \./(usr/((share|share/doc)/?)?)?$" "$work/contents"; then
     fail ".deb holds files outside the program, its entry and its icon (listed above)"
 fi
 dpkg-deb -f "$deb" Package Architecture Maintainer > "$work/fields"
 grep -qx "Package: morvantil" "$work/fields" || fail "package is not named morvantil"
 grep -qx "Architecture: $(dpkg --print-architecture)" "$work/fields" || fail "wrong architecture"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for library in libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libc6; do
+for library in libqt6widgets6 libqt6gui6 libqt6core6 libcurl4 libc6; do
     grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 # Every dependency must be one this Debian system knows, at a version it has.

@@ -3,7 +3,7 @@
 // the cases that need a server of their own or a short time-out drive its entry point here.
 #include "app/CommandLine.h"
 #include "app/SendUnattended.h"
-#include "core/TransferSequence.h"
+#include "core/transfer/TransferSequence.h"
 #include "support/FtpPeer.h"
 #include "support/TestSupport.h"
 

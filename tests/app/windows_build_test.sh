@@ -41,7 +41,7 @@ done
 
 flags=(-std=c++20 -Wall -Wextra -Werror -I "$root/src")
 objects=()
-for source in "$root"/src/core/win32/*.cpp; do
+for source in "$root"/src/core/platform/win32/*.cpp; do
     object="$(basename "$source" .cpp).o"
     "$prefix-g++" "${flags[@]}" -c "$source" -o "$object"
     objects+=("$object")
@@ -49,8 +49,8 @@ done
 
 # A caller sees only standard types: the header must not drag in <windows.h>.
 cat > caller.cpp <<'CPP'
-#include "core/win32/Win32Api.h"
-#include "core/win32/Win32Proxy.h"
+#include "core/platform/win32/Win32Api.h"
+#include "core/platform/win32/Win32Proxy.h"
 #ifdef _WINDOWS_
 #error Win32Api.h or Win32Proxy.h includes windows.h
 #endif

@@ -1,6 +1,7 @@
 // The transfer component's FTP commands against a real FTP server on 127.0.0.1.
-#include "core/Inet.h"
-#include "core/WaitWhileBusy.h"
+#include "core/transfer/GetShortFileName.h"
+#include "core/transfer/Inet.h"
+#include "core/transfer/WaitWhileBusy.h"
 #include "support/FtpPeer.h"
 #include "support/HttpPeer.h"
 #include "support/TestSupport.h"
@@ -41,7 +42,7 @@ QString WriteFile(const QString& folder, const QString& name, const QByteArray& 
 
 QString Put(const QString& local, const QString& remote)
 {
-    return QStringLiteral("PUT ") + Inet::LocalPart(local) + u' ' + remote;
+    return QStringLiteral("PUT ") + LocalPart(local) + u' ' + remote;
 }
 
 void Connect(Inet& inet, const QString& url, const QString& pass = password)
@@ -90,7 +91,7 @@ void TestInetFtp::uploadsEveryFileOverOneConnection()
     const QString smallPath = WriteFile(folder, QStringLiteral("DIA.TXT"), small);
     const QString emptyPath = WriteFile(folder, QStringLiteral("EMPTY.TXT"), {});
     const QString largePath = WriteFile(folder, QStringLiteral("BIG.TXT"), large);
-    QVERIFY(!Inet::LocalPart(smallPath).contains(u' '));
+    QVERIFY(!LocalPart(smallPath).contains(u' '));
 
     // An office's proxy variables never take the account and the files elsewhere.
     HttpPeer proxy;
@@ -143,7 +144,7 @@ void TestInetFtp::refusesUnsafeCommandsBeforeSendingAnything()
         Put(file, QStringLiteral("..\\up.txt")),       Put(file, QStringLiteral("x.txt\r\nDELE y")),
         Put(file, QStringLiteral("tab\there.txt")),    Put(file, QStringLiteral("nul\u0000.txt")),
         Put(file, QStringLiteral("..")),               Put(file, QString()),
-        QStringLiteral("PUT ") + Inet::LocalPart(file), QStringLiteral("DELE x.txt"),
+        QStringLiteral("PUT ") + LocalPart(file), QStringLiteral("DELE x.txt"),
 #ifdef Q_OS_WIN
         // Outside the code page the name is sent in: never as its look-alike "Lódz.txt".
         Put(file, QStringLiteral("Łódź.txt")),

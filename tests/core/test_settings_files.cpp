@@ -1,5 +1,5 @@
 // The settings files: bytes on disk, line ends, round trips, and files that misbehave.
-#include "core/SettingsFile.h"
+#include "core/settings/SettingsFile.h"
 #include "support/TestSupport.h"
 
 #include <QFile>

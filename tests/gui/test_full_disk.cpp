@@ -1,6 +1,6 @@
 // What the program writes, on a disk with no room left: the settings and a downloaded
 // installer. The old files stay whole, and the operator is told what was and was not saved.
-#include "core/Inet.h"
+#include "core/transfer/Inet.h"
 #include "gui/Form1.h"
 #include "gui/Form3.h"
 #include "gui/WindowRegistry.h"

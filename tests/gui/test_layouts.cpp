@@ -7,7 +7,7 @@
 #include "gui/PictureBox.h"
 #include "support/WindowTestSupport.h"
 
-#include "core/Inet.h"
+#include "core/transfer/Inet.h"
 
 #include <QAbstractButton>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 // The version check at start, against a real HTTP service on this machine: what the
 // operator meets for each answer, what lands on disk, and that the program always starts.
-#include "core/Inet.h"
+#include "core/transfer/Inet.h"
 #include "gui/Form1.h"
 #include "gui/Form3.h"
 #include "gui/Form4.h"
@@ -20,7 +20,7 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
-#include "core/win32/Win32Api.h"
+#include "core/platform/win32/Win32Api.h"
 #include <windows.h>
 #endif
 

@@ -1,8 +1,8 @@
 // The "Trasferimento" run, driven through the main window's real buttons against a real
 // FTP server on 127.0.0.1, message boxes answered as an operator would.
-#include "core/GetShortFileName.h"
-#include "core/Inet.h"
-#include "core/ProgramLog.h"
+#include "core/transfer/GetShortFileName.h"
+#include "core/transfer/Inet.h"
+#include "core/log/ProgramLog.h"
 #include "gui/Form1.h"
 #include "gui/Form3.h"
 #include "gui/WindowRegistry.h"
@@ -666,7 +666,7 @@ void TestUpload::shortFileName()
     QCOMPARE(QFileInfo(QUrl::fromPercentEncoding(part.toUtf8())).canonicalFilePath(),
              QFileInfo(folder + QStringLiteral("/DIA.TXT")).canonicalFilePath());
     // Relative to the working directory, the part is still the whole path.
-    QCOMPARE(GetShortFileName(QStringLiteral("a b%c/DIA.TXT")), Inet::LocalPart(folder + "/DIA.TXT"));
+    QCOMPARE(GetShortFileName(QStringLiteral("a b%c/DIA.TXT")), LocalPart(folder + "/DIA.TXT"));
 #endif
     QCOMPARE(GetShortFileName(folder + QStringLiteral("/MISSING.TXT")), QString());
     QCOMPARE(GetShortFileName(folder), QString());

@@ -1,6 +1,6 @@
 // Writes morvantil.log in the working directory as a run does, trimming it first, 200 times
 // over: several started at once show whether any line is lost. Each line: "scrittore <N> <i>".
-#include "core/ProgramLog.h"
+#include "core/log/ProgramLog.h"
 
 #include <QCoreApplication>
 
