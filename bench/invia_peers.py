@@ -5,7 +5,7 @@ ProFTPD (a server written in C) and pyftpdlib (the tests' server, in Python), bo
 here on the address the program was built with.
 
   invia_peers.py BUILD_DIR [--rounds 9] [--sizes 1,60] [--servers proftpd,pyftpdlib]
-                 [--compare OTHER_BUILD_OF_THE_PROGRAM]
+                 [--compare OTHER_BUILD_OF_THE_PROGRAM] [--round-trip-ms 40]
 
 Rounds interleave the three clients, in an order that turns from round to round. ProFTPD's
 master process sleeps twice 0.2 s whenever a signal interrupts its wait for connections,
@@ -16,6 +16,8 @@ login and QUIT) has ended, and the connection waits for its greeting. Figures: t
 client's processor time, and the program's median over the faster peer's. Beside them the
 commands a run sends, as the server logged them, and what they cost at 50 ms round trip,
 and each client's start-up alone. The files and the servers' folders are kept in memory.
+With --round-trip-ms the servers listen elsewhere and bench/delay_relay.py stands on the
+program's address, adding that round trip to every connection, as an office's link does.
 """
 import argparse
 import os
@@ -67,6 +69,26 @@ class Server:
         with open(self.log, encoding="utf-8", errors="replace") as f:
             words = [line[4:].split()[0].upper() for line in f if line.startswith("CMD ")]
         return [word for word in words if "_" not in word]
+
+    def stop(self):
+        self.process.stdin.close()
+        self.process.wait()
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Relay:
+    """bench/delay_relay.py from `port` to `server_port`."""
+
+    def __init__(self, port, server_port, round_trip_ms):
+        self.process = subprocess.Popen(
+            [PYTHON, os.path.join(HERE, "delay_relay.py"), str(port), str(server_port), str(round_trip_ms)],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.started = self.process.stdout.readline().strip() == str(port)
 
     def stop(self):
         self.process.stdin.close()
@@ -197,6 +219,8 @@ def main():
     parser.add_argument("--servers", default="proftpd,pyftpdlib")
     parser.add_argument("--on-disk", action="store_true",
                         help="the files and the server's folder in the temporary folder, not in memory")
+    parser.add_argument("--round-trip-ms", type=float, default=0,
+                        help="run every connection through a relay that adds this round trip")
     parser.add_argument("--compare", metavar="PROGRAM",
                         help="another build of the program (same address), run beside it in the same rounds")
     options = parser.parse_args()
@@ -226,10 +250,18 @@ def main():
                 label, script = servers[key]
                 root = os.path.join(work, "root-" + key)
                 os.makedirs(root, exist_ok=True)
-                server = Server(script, port, root, os.path.join(work, key + ".log"))
+                server_port = free_port() if options.round_trip_ms else port
+                server = Server(script, server_port, root, os.path.join(work, key + ".log"))
                 if not server.started:
-                    print("%s did not start on port %d: %s" % (label, port, server.first_line))
+                    print("%s did not start on port %d: %s" % (label, server_port, server.first_line))
                     return 2
+                relay = Relay(port, server_port, options.round_trip_ms) if options.round_trip_ms else None
+                if relay and not relay.started:
+                    server.stop()
+                    print("the relay did not start on port %d" % port)
+                    return 2
+                if relay:
+                    label += " through %g ms of round trip" % options.round_trip_ms
                 try:
                     for settle, state in ((True, "settled"), (False, "back to back")):
                         load = os.getloadavg()[0]
@@ -240,6 +272,8 @@ def main():
                     if size == 1:
                         command_counts(server, commands, work)
                 finally:
+                    if relay:
+                        relay.stop()
                     server.stop()
                 for name, _ in FILES:
                     got = os.path.getsize(os.path.join(root, ISTAT + dict(FILES)[name]))

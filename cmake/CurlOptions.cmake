@@ -1,7 +1,7 @@
-# libcurl as both builds make it from Debian's source (cmake -C): static, and only what the
-# program speaks, FTP and FTPS for the files, HTTP and HTTPS for the version check. Every
-# other protocol and library left out is code an attacker cannot reach and, on Linux,
-# some twenty libraries fewer for the loader at each start.
+# libcurl as scripts/windows-deps builds it for Windows from Debian's source (cmake -C):
+# static, and only what the program speaks, FTP and FTPS for the files, HTTP and HTTPS for
+# the version check. Every other protocol and library left out is code an attacker cannot
+# reach. (Linux links Debian's shared libcurl, which Debian keeps patched.)
 set(BUILD_SHARED_LIBS OFF CACHE BOOL "")
 set(BUILD_CURL_EXE OFF CACHE BOOL "")
 set(BUILD_TESTING OFF CACHE BOOL "")
