@@ -39,6 +39,9 @@ public:
     Inet::Arrival LastArrival();
     // How long the local file has kept the worker waiting in an open or a read, in ms.
     qint64 LocalFileWaitMs() const { return session_.LocalFileWaitMs(); }
+    // See FtpSession.
+    bool RemoteFileOpened() const { return session_.RemoteFileOpened(); }
+    void Sever() { session_.Sever(); }
 
 private:
     FtpWorker(Inet* owner, long timeoutSeconds);
