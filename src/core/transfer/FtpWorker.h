@@ -31,7 +31,8 @@ public:
     void Deliver();
     void Cancel();
     // Ends the running command early but keeps the connection: an upload stops where it is
-    // and its partial file is removed from the server; the command then fails.
+    // and its partial file is removed from the server; the command then fails. Called
+    // again, it hurries (see Inet::Stop).
     void Stop() { session_.Stop(); }
     // The busy flag alone, raising nothing.
     bool Busy();
