@@ -495,8 +495,8 @@ void FtpSession::Check(CURLcode result)
     throw InetError(CurlCause(result, lastReply_, timeoutSeconds_));
 }
 
-// After Cancel: whatever is left of the connection goes without a word. libcurl may keep
-// a connection whose reply it gave up waiting for, and would send it a QUIT.
+// libcurl may keep a connection whose reply it gave up waiting for, and would send it a QUIT
+// and read whatever came late as its answer.
 void FtpSession::Abandon()
 {
     {

@@ -46,7 +46,8 @@ public:
     // Carries out the command; a failure raises InetError. What an upload that ended well
     // left on the server.
     InetArrival Perform(const FtpJob& job);
-    // After a cancel: whatever is left of the connection goes without a word.
+    // After a cancel, or on a connection out of step: whatever is left of it goes without a
+    // word, a data connection with a reset.
     void Abandon();
 
     // Any thread. Wakes the command under way and cuts every connection off at once.
