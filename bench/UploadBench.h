@@ -3,6 +3,7 @@
 // holding them in memory, an upload through the transfer component, the curl tool as the
 // reference, and the process's own resource figures.
 #include "../tests/support/FtpPeer.h"
+#include "core/transfer/GetShortFileName.h"
 #include "core/transfer/Inet.h"
 #include "core/transfer/WaitWhileBusy.h"
 
@@ -70,7 +71,7 @@ inline double UploadWithComponent(const QString& host, const QStringList& files,
         inet.Execute();
         WaitWhileBusy(inet);
         for (int i = 0; i < files.size(); ++i) {
-            inet.Execute(QString(), QStringLiteral("PUT %1 component%2.txt").arg(Inet::LocalPart(files[i])).arg(i));
+            inet.Execute(QString(), QStringLiteral("PUT %1 component%2.txt").arg(LocalPart(files[i])).arg(i));
             WaitWhileBusy(inet);
         }
         inet.Execute(QString(), QStringLiteral("QUIT"));

@@ -87,7 +87,7 @@ Share RunSpinning(const QString& host, const QStringList& files)
     inet.Execute();
     spin();
     for (int i = 0; i < files.size(); ++i) {
-        inet.Execute(QString(), QStringLiteral("PUT %1 spin%2.txt").arg(Inet::LocalPart(files[i])).arg(i));
+        inet.Execute(QString(), QStringLiteral("PUT %1 spin%2.txt").arg(LocalPart(files[i])).arg(i));
         spin();
     }
     inet.Execute(QString(), QStringLiteral("QUIT"));
@@ -108,7 +108,7 @@ Share RunLargeFile(const QString& host, const QString& file)
     const long sleeps = Sleeps();
     QElapsedTimer clock;
     clock.start();
-    inet.Execute(QString(), QStringLiteral("PUT %1 large.txt").arg(Inet::LocalPart(file)));
+    inet.Execute(QString(), QStringLiteral("PUT %1 large.txt").arg(LocalPart(file)));
     WaitWhileBusy(inet);
     const Share share{bench::CpuSeconds() - cpu, clock.nsecsElapsed() / 1e9, Sleeps() - sleeps};
     inet.Execute(QString(), QStringLiteral("QUIT"));

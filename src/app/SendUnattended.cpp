@@ -5,18 +5,19 @@
 #include "core/platform/StopRequests.h"
 #include "core/transfer/TransferSequence.h"
 
-#include <utility>
-
 int SendUnattended(const ServerAddresses& servers, const std::function<void(const QString&)>& out,
                    const std::function<void(const QString&)>& err)
 {
     Inet inet(nullptr, servers.requestTimeoutSeconds);
     // A shutdown or Ctrl+C ends the run cleanly: the partial file removed, QUIT, the log;
-    // a second request cuts it off.
+    // a second request cuts the upload off but still tries the removal for a few seconds,
+    // a third cuts everything off.
     bool stopped = false;
+    int requested = 0;
     StopRequests requests;
     QObject::connect(&requests, &StopRequests::Requested, &inet, [&] {
-        if (std::exchange(stopped, true))
+        stopped = true;
+        if (++requested > 2)
             inet.Cancel();
         else
             inet.Stop();

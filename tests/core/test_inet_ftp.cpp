@@ -237,7 +237,7 @@ void TestInetFtp::cancelStopsAtOnceAndTheNextRunStartsAfresh()
     Connect(inet, peer.Url());
     QCOMPARE(Outcome(inet), QString());
     inet.Execute(QString(), Put(slow, QStringLiteral("slow.txt")));
-    QTest::qWait(300);
+    QTRY_COMPARE(peer.Count(QStringLiteral("CMD STOR ")), 1);
     QVERIFY(inet.StillExecuting());
     // One command at a time.
     QVERIFY_THROWS_EXCEPTION(InetError, inet.Execute(QString(), Put(quick, QStringLiteral("q.txt"))));
@@ -273,7 +273,7 @@ void TestInetFtp::destroyedDuringAnUploadReturnsPromptly()
         Connect(inet, peer.Url());
         QCOMPARE(Outcome(inet), QString());
         inet.Execute(QString(), Put(slow, QStringLiteral("slow.txt")));
-        QTest::qWait(300);
+        QTRY_COMPARE(peer.Count(QStringLiteral("CMD STOR ")), 1);
         clock.start();
     }
     QVERIFY2(clock.elapsed() < 5000, "destroying the component must not wait for the upload");
@@ -318,7 +318,7 @@ void TestInetFtp::localFilesThatBlockFailWithinTheLimit()
     Connect(*inet, peer.Url());
     QCOMPARE(Outcome(*inet), QString());
     inet->Execute(QString(), Put(blocking.first(), QStringLiteral("y.txt")));
-    QTest::qWait(300);
+    QTRY_COMPARE(peer.Count(QStringLiteral("CMD STOR y.txt")), 1);
     clock.start();
     inet.reset();
     QVERIFY2(clock.elapsed() < 5000, "destroying the component waited for a stuck read");
@@ -336,7 +336,7 @@ void TestInetFtp::aFileThatChangesWhileSentFails()
     Connect(inet, peer.Url());
     QCOMPARE(Outcome(inet), QString());
     inet.Execute(QString(), Put(file, QStringLiteral("dia.txt")));
-    QTest::qWait(300);
+    QTRY_COMPARE(peer.Count(QStringLiteral("CMD STOR ")), 1);
     QFile growing(file);
     QVERIFY(growing.open(QIODevice::Append));
     growing.write(Pattern(1000, 9));

@@ -139,7 +139,7 @@ private slots:
     void missingSettingsOrFilesStopBeforeConnecting();
     void failuresEndInTheErrorMessage_data();
     void failuresEndInTheErrorMessage();
-    void fileDeletedAfterThePresenceTestIsSkipped();
+    void fileDeletedAfterThePresenceTestFailsTheRun();
     void closingTheWindowDuringAnUploadEndsQuietly_data();
     void closingTheWindowDuringAnUploadEndsQuietly();
     void theLogIsBoundedAndNeverInTheWay();
@@ -295,12 +295,18 @@ void TestUpload::failuresEndInTheErrorMessage_data()
         << QStringList{"--cut-after", "500000"} << true
         << QList<qint64>{1000, 1000, 4000000, 1000, 1000} << labelDiaImp << 2
         << "invio di DIA_IMPRESE.TXT come 001122_DIAIMP.txt: collegamento interrotto durante l'invio; il file "
-           "001122_DIAIMP.txt sul server potrebbe essere incompleto \\(collegamento perduto\\)" << 0;
+           "001122_DIAIMP.txt è stato rimosso dal server" << 1;
     QTest::newRow("server stops answering during the fourth file")
         << QStringList{"--stall-after", "300000"} << true
         << QList<qint64>{1000, 1000, 1000, 48000000, 1000} << labelCilImp << 3
         << "invio di CLI_IMPRESE.TXT come 001122_CILIMP.txt: nessuna risposta per 2 s; il file "
-           "001122_CILIMP.txt sul server potrebbe essere incompleto \\(collegamento perduto\\)" << 0;
+           "001122_CILIMP.txt è stato rimosso dal server" << 1;
+    // SIZE answered after the time-out: on the same connection, that reply would be taken for
+    // the DELE's, which the server refuses.
+    QTest::newRow("late reply, removal refused")
+        << QStringList{"--late-size", "4", "--refuse-dele"} << true << small << labelDia << 1
+        << "invio di DIA.TXT come 001122_DIA.txt: nessuna risposta per 2 s; il file 001122_DIA.txt sul server "
+           "potrebbe essere incompleto \\(550 Not removed\\.\\)" << 0;
     // It acknowledges the file, yet keeps two bytes less: the arrival check sees it, and the
     // wrong file does not stay.
     QTest::newRow("server keeps fewer bytes than it got")
@@ -350,7 +356,7 @@ void TestUpload::failuresEndInTheErrorMessage()
     QVERIFY(!run.scratch.read(QStringLiteral("morvantil.log")).contains("kqz3817t42"));
 }
 
-void TestUpload::fileDeletedAfterThePresenceTestIsSkipped()
+void TestUpload::fileDeletedAfterThePresenceTestFailsTheRun()
 {
     FtpPeer peer;
     QVERIFY(peer.Started());
@@ -364,8 +370,9 @@ void TestUpload::fileDeletedAfterThePresenceTestIsSkipped()
     });
 
     run.Press();
-    QCOMPARE(run.boxes.seen().size(), 0);
-    QCOMPARE(run.form->Label1->text(), labelDone);
+    QCOMPARE(run.boxes.seen().size(), 1);
+    QCOMPARE(run.boxes.seen()[0].text, sendError);
+    QCOMPARE(run.Log().last(), sendError + QStringLiteral(" - causa: file non più nella cartella \"%1\": CLI_IMPRESE.TXT").arg(path));
     QCOMPARE(run.Labels(), (QStringList{labelStart, labelDia, labelCil, labelDiaImp, labelProf, labelQuit}));
     QCOMPARE(peer.Received(QStringLiteral("001122_CILIMP.txt")), QByteArray("<missing>"));
     QCOMPARE(peer.Count(QStringLiteral("RECEIVED ")), 4);
@@ -378,6 +385,9 @@ void TestUpload::closingTheWindowDuringAnUploadEndsQuietly_data()
     QTest::newRow("title bar") << 1;
     // Unloaded, and its deferred destruction comes due while the run still waits.
     QTest::newRow("destruction due during the wait") << 2;
+    // A second stop request, then a third, as the command line makes of repeated signals.
+    QTest::newRow("stopped twice") << 3;
+    QTest::newRow("cut off") << 4;
 }
 
 void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
@@ -399,6 +409,11 @@ void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
                 QTest::mouseClick(run.form->Command2, Qt::LeftButton);
             } else if (how == 1) {
                 run.form->close();
+            } else if (how >= 3) {
+                run.form->close();
+                run.form->Inet1->Stop();
+                if (how == 4)
+                    run.form->Inet1->Cancel();
             } else {
                 run.form->Unload();
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -425,12 +440,17 @@ void TestUpload::closingTheWindowDuringAnUploadEndsQuietly()
     // Destroyed once the run has returned, not under it.
     QVERIFY(keptUntilTheRunEnds);
     QTRY_VERIFY(run.form.isNull());
-    // The cut file is not left under its name: removed on the same connection, then QUIT.
-    QCOMPARE(peer.Log().filter(QRegularExpression("^(CONNECT$|CMD (STOR|DELE|QUIT))")),
-             (QStringList{"CONNECT", "CMD STOR 001122_DIA.txt", "CMD DELE 001122_DIA.txt", "CMD QUIT"}));
+    // Cut off, the log still names the file that may be left.
+    const QString during = QStringLiteral("Trasferimento annullato durante: invio di DIA.TXT come 001122_DIA.txt: ");
+    if (how == 4) {
+        QCOMPARE(run.Log().last(), during + "il file 001122_DIA.txt sul server potrebbe essere incompleto");
+        return;
+    }
+    // The cut file is not left under its name: removed, then QUIT.
+    QCOMPARE(peer.Log().filter(QRegularExpression("^CMD (STOR|DELE|QUIT)")),
+             (QStringList{"CMD STOR 001122_DIA.txt", "CMD DELE 001122_DIA.txt", "CMD QUIT"}));
     QCOMPARE(peer.Received(QStringLiteral("001122_DIA.txt")), QByteArray("<missing>"));
-    QCOMPARE(run.Log().last(), QStringLiteral("Trasferimento annullato durante: invio di DIA.TXT come 001122_DIA.txt: "
-                                              "invio interrotto; il file 001122_DIA.txt è stato rimosso dal server"));
+    QCOMPARE(run.Log().last(), during + "invio interrotto; il file 001122_DIA.txt è stato rimosso dal server");
 }
 
 void TestUpload::theLogIsBoundedAndNeverInTheWay()
@@ -635,6 +655,9 @@ void TestUpload::stalledExportFolderEndsInTheError()
     QCOMPARE(run.boxes.seen()[0].text, sendError);
     QCOMPARE(run.form->Label1->text(), labelDia);
     QVERIFY(ButtonsReady(run.form));
+    // What the server got of it is removed over a new connection.
+    QVERIFY2(run.Log().last().endsWith(QStringLiteral("lettura del file locale ferma da 2 s; il file 001122_DIA.txt "
+                                                      "è stato rimosso dal server")), qPrintable(run.Log().last()));
 
     // The read is still stuck; closing the window still ends the program.
     clock.restart();

@@ -41,6 +41,10 @@ def parse_arguments():
                         help="stop reading and answering once an upload has brought this much")
     parser.add_argument("--truncate", type=int, default=0, metavar="BYTES",
                         help="keep this many bytes less of every upload, and still answer 226")
+    parser.add_argument("--late-size", type=float, default=0, metavar="SECONDS",
+                        help="answer SIZE this late, and whatever follows it only after that")
+    parser.add_argument("--refuse-dele", action="store_true",
+                        help="answer every DELE with 550 and keep the file")
     parser.add_argument("--no-size", action="store_true",
                         help="do not know the SIZE command (answer 500)")
     parser.add_argument("--tls", nargs=2, metavar=("CERTFILE", "KEYFILE"),
@@ -126,11 +130,38 @@ def make_handlers(options, log):
                 return
             super().handle()
 
+        held = None  # with --late-size: the commands that came after a SIZE not yet answered
+
         def pre_process_command(self, line, cmd, arg):
             if timing and cmd in ("USER", "QUIT"):
                 timing("%s %.6f" % (cmd, time.monotonic()))
             log("CMD " + ("PASS ******" if cmd == "PASS" else line))
+            self.carry_out(line, cmd, arg)
+
+        def carry_out(self, line, cmd, arg):
+            if self.held is not None:
+                self.held.append((line, cmd, arg))
+                return
+            if options.late_size and cmd == "SIZE":
+                # Replies stay in order: what came after SIZE is answered after it.
+                self.held = []
+                self.ioloop.call_later(options.late_size, self.answer_late, line, cmd, arg)
+                return
             super().pre_process_command(line, cmd, arg)
+
+        def answer_late(self, line, cmd, arg):
+            held, self.held = self.held, None
+            if self._closed:
+                return
+            super().pre_process_command(line, cmd, arg)
+            for command in held:
+                self.carry_out(*command)
+
+        def ftp_DELE(self, path):
+            if options.refuse_dele:
+                self.respond("550 Not removed.")
+                return
+            return super().ftp_DELE(path)
 
         def on_login(self, username):
             log("LOGIN " + username)

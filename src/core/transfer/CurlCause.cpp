@@ -37,7 +37,8 @@ std::string CurlCause(CURLcode result, const std::string& reply, long timeoutSec
     case CURLE_SSL_CONNECT_ERROR:
         return "connessione cifrata non riuscita";
     default:
-        return std::string("errore di collegamento: ") + curl_easy_strerror(result);
+        // libcurl's own description is English.
+        return "errore di collegamento (codice libcurl " + std::to_string(int(result)) + ")";
     }
 }
 

@@ -44,7 +44,7 @@ CurlWait::CurlWait(CURLM* multi) : multi_(multi)
         || ioctlsocket(wake_, FIONBIO, &nonBlocking) != 0) {
         if (wake_ != INVALID_SOCKET)
             closesocket(wake_);
-        throw InetError("libcurl could not start");
+        throw InetError("libcurl non si avvia");
     }
 }
 

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -28,6 +27,29 @@ namespace {
 // How long a stopped upload may take to reach its next read, where it ends and keeps the
 // connection for removing the partial file; after that it is cut off with the connection.
 constexpr qint64 StopGraceMs = 10000;
+// The longest the removal of a cut file may take, new connection and login included.
+constexpr qint64 RemovalBoundMs = 10000;
+// The longest the worker sleeps between two looks at libcurl: its timers for the reply
+// time-out and the stalls, and a stop's grace, are checked at least this often.
+constexpr int LongestSleepMs = 500;
+
+// A failure after which the control connection has had the reply to everything it sent,
+// so that a further command's reply is its own.
+bool RepliesInStep(CURLcode result)
+{
+    switch (result) {
+    case CURLE_OK:
+    case CURLE_PARTIAL_FILE:  // the server's reply to the data's end was not 226
+    case CURLE_UPLOAD_FAILED:
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_REMOTE_DISK_FULL:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_QUOTE_ERROR:
+        return true;
+    default:
+        return false;
+    }
+}
 
 void CloseSocket(curl_socket_t socket)
 {
@@ -113,6 +135,7 @@ FtpSession::~FtpSession()
 void FtpSession::CutOff()
 {
     stopSince_ = 0;
+    hurried_ = false;
     // Closed with a reset rather than an orderly end: in FTP an orderly end of the data
     // connection means "end of file", and the server would keep a cut file as complete.
     const linger abortive{1, 0};
@@ -127,10 +150,29 @@ void FtpSession::CutOff()
     }
 }
 
+void FtpSession::Sever()
+{
+#ifndef Q_OS_WIN
+    const linger abortive{1, 0};
+    std::lock_guard lock(socketMutex_);
+    for (curl_socket_t socket : sockets_) {
+        setsockopt(socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        // The number is left to a socket that was never connected, so that libcurl, once the
+        // read returns, fails on it and never reaches another connection that took the number.
+        const int placeholder = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (placeholder >= 0) {
+            dup2(placeholder, socket);
+            close(placeholder);
+        }
+    }
+#endif
+}
+
 void FtpSession::Stop()
 {
     qint64 notYet = 0;
-    stopSince_.compare_exchange_strong(notYet, NowMs());
+    if (!stopSince_.compare_exchange_strong(notYet, NowMs()))
+        hurried_ = true;
     std::lock_guard lock(socketMutex_);
     if (wait_)
         wait_->Wake();
@@ -152,7 +194,7 @@ InetArrival FtpSession::Perform(const FtpJob& job)
         Drop();
         Prepare(job);
         Secure(job);
-        serverRoot_ = job.url;
+        connection_ = job;
         curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
         // Connects and logs in, then stops: the connection stays for the commands.
         curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
@@ -164,6 +206,10 @@ InetArrival FtpSession::Perform(const FtpJob& job)
         break;
     case FtpJob::Put:
         return Put(job);
+    case FtpJob::Remove:
+        Drop();
+        connection_ = job;
+        throw InetError(RemovePartial(job.remote, false));
     case FtpJob::Quit:
         // libcurl sends QUIT when it closes the connection and waits for the reply.
         Drop();
@@ -174,6 +220,7 @@ InetArrival FtpSession::Perform(const FtpJob& job)
 
 InetArrival FtpSession::Put(const FtpJob& job)
 {
+    storAccepted_ = false;
     QFile file;
     {
         // A stalled network share can hold the open as long as a read.
@@ -202,9 +249,10 @@ InetArrival FtpSession::Put(const FtpJob& job)
         return std::pair(now.size(), now.lastModified());
     };
     const auto before = state();
-    storAccepted_ = false;
     cutByStop_ = false;
+    uploadSize_ = file.size();
     const CURLcode result = Transfer();
+    uploadSize_ = -1;
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, nullptr);
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(curl_, CURLOPT_READDATA, nullptr);
@@ -224,31 +272,42 @@ InetArrival FtpSession::Put(const FtpJob& job)
         failure = CurlCause(result, lastReply_, timeoutSeconds_);
     else if (job.verify)
         failure = Verify(job, arrival, fileThere);
+    if (failure.empty())
+        return arrival;
+    // After a reply time-out or a broken connection, a late reply could be read as the next
+    // command's: the connection is never used again.
+    const bool inStep = RepliesInStep(result) && ControlConnectionOpen();
+    if (!inStep)
+        Abandon();
     // Whatever stops an upload midway leaves a cut file under its final name, which the
     // region could take for a whole one.
-    if (!failure.empty())
-        throw InetError(fileThere ? failure + RemovePartial(job) : failure);
-    return arrival;
+    throw InetError(fileThere ? failure + RemovePartial(job.remote, inStep) : failure);
 }
 
-// Removes the file of an upload that did not end whole, on the connection it went over.
-// Returns what the log should add about it.
-std::string FtpSession::RemovePartial(const FtpJob& job)
+// Removes the file of an upload that did not end whole: over the run's connection when
+// it is in step, else over a new one, within a bound either way. Returns what the log
+// should add about it; "removed" only on the DELE's own reply.
+std::string FtpSession::RemovePartial(const std::string& remote, bool inStep)
 {
-    const std::string mayBeCut = "; il file " + job.remote + " sul server potrebbe essere incompleto";
-    if (!ControlConnectionOpen())
-        return mayBeCut + " (collegamento perduto)";
+    if (!inStep) {
+        Prepare(connection_);
+        Secure(connection_);
+    }
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> remove(
-        curl_slist_append(nullptr, ("DELE " + job.remote).c_str()), curl_slist_free_all);
-    curl_easy_setopt(curl_, CURLOPT_URL, serverRoot_.c_str());
+        curl_slist_append(nullptr, ("DELE " + remote).c_str()), curl_slist_free_all);
+    curl_easy_setopt(curl_, CURLOPT_URL, connection_.url.c_str());
     curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(curl_, CURLOPT_QUOTE, remove.get());
+    const qint64 boundMs = std::min(RemovalBoundMs, qint64(timeoutSeconds_) * 1000);
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, long(boundMs));
     lastReply_.clear();
     removing_ = true;
-    // Only on this connection: a new one would be another login the server never expected.
+    // A second stop that cut the upload off leaves its removal the bound; one that comes
+    // during the removal ends it.
+    hurried_ = false;
     {
         std::lock_guard lock(socketMutex_);
-        noNewConnection_ = true;
+        noNewConnection_ = inStep;
     }
     const CURLcode result = Transfer();
     {
@@ -256,31 +315,29 @@ std::string FtpSession::RemovePartial(const FtpJob& job)
         noNewConnection_ = false;
     }
     removing_ = false;
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT_MS, 0L);
     curl_easy_setopt(curl_, CURLOPT_QUOTE, nullptr);
     curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
     if (IsCancelled())
         throw FtpCancelled();
     if (result == CURLE_OK)
-        return "; il file " + job.remote + " è stato rimosso dal server";
-    return mayBeCut + (lastReply_.empty() ? std::string() : " (" + lastReply_ + ")");
+        return "; il file " + remote + " è stato rimosso dal server";
+    std::string why;
+    if (result == CURLE_QUOTE_ERROR)
+        why = lastReply_;
+    else if (result == CURLE_ABORTED_BY_CALLBACK)
+        why = "rimozione interrotta";
+    else if (inStep && result == CURLE_COULDNT_CONNECT)
+        why = "collegamento perduto";
+    else
+        why = CurlCause(result, lastReply_, long((boundMs + 999) / 1000));
+    return "; il file " + remote + " sul server potrebbe essere incompleto (" + why + ")";
 }
 
 bool FtpSession::ControlConnectionOpen()
 {
     std::lock_guard lock(socketMutex_);
     return controlSocket_ != CURL_SOCKET_BAD && sockets_.count(controlSocket_) != 0;
-}
-
-// The data connection ends with a reset once libcurl closes it: an orderly end would tell
-// the server the file is complete.
-void FtpSession::ResetDataConnections()
-{
-    const linger abortive{1, 0};
-    std::lock_guard lock(socketMutex_);
-    for (curl_socket_t socket : sockets_)
-        if (socket != controlSocket_)
-            setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
-                       sizeof abortive);
 }
 
 // Explicit FTPS for the connection the run is opening, or plain FTP exactly as before.
@@ -331,7 +388,7 @@ std::string FtpSession::Verify(const FtpJob& job, InetArrival& arrival, bool& fi
 
 // Runs the handle's transfer to its end. Between two calls the thread sleeps until one of
 // libcurl's sockets is ready, libcurl's timer is due, another thread wakes it (Cancel, Stop)
-// or one of the moments below comes, which libcurl 7.88 keeps no timer for.
+// or LongestSleepMs has passed: libcurl 7.88 keeps no timer for a reply that is overdue.
 CURLcode FtpSession::Transfer()
 {
     curl_multi_add_handle(multi_, curl_);
@@ -365,24 +422,11 @@ CURLcode FtpSession::Transfer()
     return result;
 }
 
-// How long the thread may sleep: until libcurl's timer, the moment the reply to the last
-// command is overdue (libcurl keeps no timer for it, and counts from the moment the command
-// went out), or the end of a stopped upload's grace, whichever comes first.
 int FtpSession::WaitMs()
 {
-    const qint64 now = NowMs();
-    // Past it with the transfer still running: no reply was due, or libcurl started its count
-    // later than the command's first bytes; the next look is then a whole time-out away.
-    if (replyDueMs_ <= now)
-        replyDueMs_ = now + timeoutSeconds_ * 1000;
-    qint64 wait = replyDueMs_ - now;
     long timeout = -1;
     curl_multi_timeout(multi_, &timeout);
-    if (timeout >= 0)
-        wait = std::min<qint64>(wait, timeout);
-    if (const qint64 since = stopSince_; since != 0 && !removing_)
-        wait = std::min(wait, std::max<qint64>(since + StopGraceMs + 1 - now, 0));
-    return int(std::min<qint64>(wait, std::numeric_limits<int>::max()));
+    return timeout < 0 ? LongestSleepMs : int(std::min<long>(timeout, LongestSleepMs));
 }
 
 // The handles and the settings every command uses; the multi handle keeps the connection
@@ -392,7 +436,7 @@ void FtpSession::Prepare(const FtpJob& job)
     if (!multi_) {
         CURLM* multi = curl_multi_init();
         if (!multi)
-            throw InetError("libcurl could not start");
+            throw InetError("libcurl non si avvia");
         std::unique_ptr<CurlWait> wait;
         try {
             wait = std::make_unique<CurlWait>(multi);
@@ -407,7 +451,7 @@ void FtpSession::Prepare(const FtpJob& job)
     if (!curl_) {
         curl_ = curl_easy_init();
         if (!curl_)
-            throw InetError("libcurl could not start");
+            throw InetError("libcurl non si avvia");
         curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp");
         // The server is reached directly, whatever proxy the environment names: a proxy
@@ -433,10 +477,6 @@ void FtpSession::Prepare(const FtpJob& job)
         curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
         curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &FtpSession::CloseSocketCallback);
         curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
-        // Only to learn when each command goes out (see WaitMs); nothing is printed.
-        curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &FtpSession::Sent);
-        curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
-        curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
     }
     curl_easy_setopt(curl_, CURLOPT_USERNAME, job.userName.c_str());
     curl_easy_setopt(curl_, CURLOPT_PASSWORD, job.password.c_str());
@@ -455,14 +495,20 @@ void FtpSession::Check(CURLcode result)
     throw InetError(CurlCause(result, lastReply_, timeoutSeconds_));
 }
 
-// After Cancel: whatever is left of the connection goes without a word. libcurl may keep
-// a connection whose reply it gave up waiting for, and would send it a QUIT.
+// libcurl may keep a connection whose reply it gave up waiting for, and would send it a QUIT
+// and read whatever came late as its answer.
 void FtpSession::Abandon()
 {
     {
+        const linger abortive{1, 0};
         std::lock_guard lock(socketMutex_);
-        for (curl_socket_t socket : sockets_)
-            Shutdown(socket, true);
+        for (curl_socket_t socket : sockets_) {
+            // A data connection must not end in an orderly way, which means "end of file".
+            setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+                       sizeof abortive);
+            if (socket == controlSocket_)
+                Shutdown(socket, true);
+        }
     }
     Drop();
 }
@@ -494,12 +540,15 @@ size_t FtpSession::Read(char* buffer, size_t size, size_t count, void* data)
     auto* upload = static_cast<Upload*>(data);
     if (upload->session->StopRequested()) {
         upload->session->cutByStop_ = true;
-        upload->session->ResetDataConnections();
         return 0;  // the end of the upload, with the connection kept
     }
-    LocalFileWait wait(*upload->localFileSince);
-    const qint64 read = upload->file->read(buffer, qint64(size * count));
-    return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
+    qint64 read = 0;
+    {
+        LocalFileWait wait(*upload->localFileSince);
+        read = upload->file->read(buffer, qint64(size * count));
+    }
+    // A read that returns after the command was given up never finishes its upload.
+    return read < 0 || upload->session->IsCancelled() ? CURL_READFUNC_ABORT : size_t(read);
 }
 
 size_t FtpSession::Reply(char* data, size_t size, size_t count, void* self)
@@ -517,27 +566,20 @@ size_t FtpSession::Reply(char* data, size_t size, size_t count, void* self)
     return size * count;
 }
 
-int FtpSession::Sent(CURL*, curl_infotype type, char*, size_t, void* self)
-{
-    // A command has gone out: libcurl's count for its reply starts now, so a millisecond
-    // more is past it.
-    if (type == CURLINFO_HEADER_OUT) {
-        auto* session = static_cast<FtpSession*>(self);
-        session->replyDueMs_ = NowMs() + session->timeoutSeconds_ * 1000 + 1;
-    }
-    return 0;
-}
-
 int FtpSession::Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto* session = static_cast<FtpSession*>(data);
     if (session->IsCancelled())
         return 1;
     // A stopped upload ends at its next read; anything else, or an upload that does not
-    // get there in time, is cut off.
+    // get there in time, is cut off. A second stop cuts off whatever runs, the removal of a
+    // cut file too, which has its own bound otherwise.
     const qint64 since = session->stopSince_;
-    return since != 0 && !session->removing_
-                   && (session->runningKind_ != FtpJob::Put || NowMs() - since > StopGraceMs)
+    if (since == 0)
+        return 0;
+    if (session->hurried_)
+        return 1;
+    return !session->removing_ && (session->runningKind_ != FtpJob::Put || NowMs() - since > StopGraceMs)
                ? 1
                : 0;
 }
@@ -562,7 +604,15 @@ curl_socket_t FtpSession::OpenSocket(void* data, curlsocktype, curl_sockaddr* ad
 int FtpSession::CloseSocketCallback(void* data, curl_socket_t socket)
 {
     auto* self = static_cast<FtpSession*>(data);
+    // A data connection closed before the whole file went out ends with a reset: an orderly
+    // end would tell the server the file is complete.
     std::lock_guard lock(self->socketMutex_);
+    curl_off_t sent = 0;
+    if (socket != self->controlSocket_ && self->uploadSize_ >= 0 && self->curl_
+        && curl_easy_getinfo(self->curl_, CURLINFO_SIZE_UPLOAD_T, &sent) == CURLE_OK && sent < self->uploadSize_) {
+        const linger abortive{1, 0};
+        setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+    }
     self->sockets_.erase(socket);
     CloseSocket(socket);
     return 0;

@@ -17,14 +17,16 @@ class CurlWait;
 
 // One command as the worker carries it out.
 struct FtpJob {
-    enum Kind { Connect, Put, Quit } kind = Connect;
-    std::string url;       // Connect: the server's root; Put: the remote file
+    // Remove: logs in anew and removes `remote`, whose upload was cut off elsewhere; it
+    // always fails, with what became of the file.
+    enum Kind { Connect, Put, Remove, Quit } kind = Connect;
+    std::string url;       // Connect, Remove: the server's root; Put: the remote file
     std::string userName;
     std::string password;
     bool tls = false;      // Connect: explicit FTPS
     std::string caPem;     // Connect: authorities trusted beside the system's
     QString local;         // Put: the file to send
-    std::string remote;    // Put: its name on the server, as sent
+    std::string remote;    // Put, Remove: its name on the server, as sent
     bool verify = true;    // Put: ask the server for the size it holds
     unsigned generation = 0;
 };
@@ -44,36 +46,40 @@ public:
     // Carries out the command; a failure raises InetError. What an upload that ended well
     // left on the server.
     InetArrival Perform(const FtpJob& job);
-    // After a cancel: whatever is left of the connection goes without a word.
+    // After a cancel, or on a connection out of step: whatever is left of it goes without a
+    // word, a data connection with a reset.
     void Abandon();
 
     // Any thread. Wakes the command under way and cuts every connection off at once.
     void CutOff();
     // Any thread. The command under way ends early but keeps the connection (see Inet::Stop),
-    // until ClearStop.
+    // until the next CutOff. Asked again, it cuts an upload off at once.
     void Stop();
-    void ClearStop() { stopSince_ = 0; }
     // Any thread. How long the local file has kept the command waiting in an open or a read.
     qint64 LocalFileWaitMs() const;
+    // Any thread, while the command is held in a read of the local file: every connection
+    // ends at once with a reset, so that no byte read later reaches the server (not on
+    // Windows, whose sockets cannot be taken from under libcurl).
+    void Sever();
+    // Any thread. The server has opened the file the last upload goes to.
+    bool RemoteFileOpened() const { return storAccepted_; }
 
 private:
     bool IsCancelled() const { return running_ != current_.load(); }
     bool StopRequested() const { return stopSince_.load() != 0; }
     InetArrival Put(const FtpJob& job);
     std::string Verify(const FtpJob& job, InetArrival& arrival, bool& fileThere);
-    std::string RemovePartial(const FtpJob& job);
+    std::string RemovePartial(const std::string& remote, bool inStep);
     CURLcode Transfer();
     int WaitMs();
     void Prepare(const FtpJob& job);
     void Secure(const FtpJob& job);
     void Check(CURLcode result);
     bool ControlConnectionOpen();
-    void ResetDataConnections();
     void Drop();
 
     static size_t Read(char* buffer, size_t size, size_t count, void* data);
     static size_t Reply(char* data, size_t size, size_t count, void* self);
-    static int Sent(CURL*, curl_infotype type, char*, size_t, void* self);
     static int Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static curl_socket_t OpenSocket(void* data, curlsocktype, curl_sockaddr* address);
     static int CloseSocketCallback(void* data, curl_socket_t socket);
@@ -84,6 +90,9 @@ private:
     std::atomic<qint64> localFileSince_{0};
     // When Stop was asked for (steady ms), 0 when it was not.
     std::atomic<qint64> stopSince_{0};
+    // Stop was asked for again.
+    std::atomic<bool> hurried_{false};
+    std::atomic<bool> storAccepted_{false};  // the server has opened the file the upload goes to
 
     // The worker thread's own.
     unsigned running_ = 0;
@@ -91,12 +100,11 @@ private:
     CURL* curl_ = nullptr;
     char errorText_[CURL_ERROR_SIZE] = {};
     std::string lastReply_;       // the server's last reply line
-    std::string serverRoot_;      // the address the run connected to
-    bool storAccepted_ = false;   // the server has opened the file the upload goes to
+    FtpJob connection_;           // how the run connected, for a removal over a new connection
+    curl_off_t uploadSize_ = -1;  // the size of the upload under way, -1 when none is
     bool cutByStop_ = false;      // the upload was ended early by Stop
     bool removing_ = false;       // a partial file is being removed: Stop no longer applies
     bool passiveReply_ = false;   // EPSV or PASV answered, and no data connection opened since
-    qint64 replyDueMs_ = 0;       // when the reply to the last command sent is overdue (steady ms)
 
     // What other threads reach.
     std::mutex socketMutex_;

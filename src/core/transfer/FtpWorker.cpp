@@ -43,7 +43,7 @@ void FtpWorker::Start(FtpJob job)
     {
         std::lock_guard lock(mutex_);
         if (busy_)
-            throw InetError("the previous command is still executing");
+            throw InetError("il comando precedente è ancora in corso");
         if (error_)
             throw InetError(*std::exchange(error_, std::nullopt));
         job.generation = generation_;

@@ -31,7 +31,8 @@ public:
     void Deliver();
     void Cancel();
     // Ends the running command early but keeps the connection: an upload stops where it is
-    // and its partial file is removed from the server; the command then fails.
+    // and its partial file is removed from the server; the command then fails. Called
+    // again, it hurries (see Inet::Stop).
     void Stop() { session_.Stop(); }
     // The busy flag alone, raising nothing.
     bool Busy();
@@ -39,6 +40,9 @@ public:
     Inet::Arrival LastArrival();
     // How long the local file has kept the worker waiting in an open or a read, in ms.
     qint64 LocalFileWaitMs() const { return session_.LocalFileWaitMs(); }
+    // See FtpSession.
+    bool RemoteFileOpened() const { return session_.RemoteFileOpened(); }
+    void Sever() { session_.Sever(); }
 
 private:
     FtpWorker(Inet* owner, long timeoutSeconds);

@@ -40,6 +40,8 @@ public:
     // Stops the run at the next safe point and keeps the connection for its last words: an
     // upload under way ends where it is, its partial file is removed from the server (DELE),
     // and the command fails; QUIT may follow. A command that is not an upload ends at once.
+    // Called again, it cuts an upload off at once and leaves its removal a few seconds over
+    // a new connection; during the removal, it ends the removal.
     void Stop();
     // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
     // count fails the command, as a refused upload does; a server that does not know the
@@ -108,7 +110,9 @@ private:
     QByteArray extraCaPem_;
     QByteArray httpCaPem_;
     void Start(FtpJob job);
+    FtpJob ConnectJob() const;
     void WatchLocalFile();
+    std::string runningRemote_;  // the remote name of the last upload started
     std::shared_ptr<FtpWorker> worker_;
     QTimer* watchdog_;
     // A local file that stalled the running command, until the failure is raised.

@@ -58,11 +58,33 @@ void Inet::WatchLocalFile()
             watchdog_->stop();
         return;
     }
-    // The stuck worker is left to its read; a fresh one serves the next run.
+    // The stuck worker is left to its read, its upload cut off; a fresh one removes what the
+    // server got of it, then serves the next run.
     watchdog_->stop();
+    const bool remoteFileOpened = worker_->RemoteFileOpened();
+    worker_->Sever();
     FtpWorker::Retire(std::exchange(worker_, FtpWorker::Create(this, requestTimeoutSeconds_)), 0);
     localFileStall_ = "lettura del file locale ferma da " + std::to_string(requestTimeoutSeconds_) + " s";
-    emit CommandEnded();
+    if (!remoteFileOpened) {
+        emit CommandEnded();
+        return;
+    }
+    FtpJob removal = ConnectJob();
+    removal.kind = FtpJob::Remove;
+    removal.remote = runningRemote_;
+    Start(std::move(removal));
+}
+
+FtpJob Inet::ConnectJob() const
+{
+    FtpJob job;
+    job.kind = FtpJob::Connect;
+    job.url = ServerRoot(url_);
+    job.tls = requireTls_;
+    job.caPem = extraCaPem_.toStdString();
+    job.userName = userName_.toStdString();
+    job.password = password_.toStdString();
+    return job;
 }
 
 void Inet::URL(const QString& url) { url_ = url; }
@@ -75,14 +97,7 @@ void Inet::Execute()
     // A new connection, whatever an earlier run left behind.
     worker_->Cancel();
     localFileStall_.reset();
-    FtpJob job;
-    job.kind = FtpJob::Connect;
-    job.url = ServerRoot(url_);
-    job.tls = requireTls_;
-    job.caPem = extraCaPem_.toStdString();
-    job.userName = userName_.toStdString();
-    job.password = password_.toStdString();
-    Start(std::move(job));
+    Start(ConnectJob());
 }
 
 void Inet::Execute(const QString& url, const QString& command)
@@ -111,6 +126,7 @@ void Inet::Execute(const QString& url, const QString& command)
             throw InetError("nome del file sul server fuori dalla codifica del sistema: \"" + remote.toStdString()
                             + "\"");
         job.remote = name->toStdString();
+        runningRemote_ = job.remote;
         job.verify = verifyArrival_;
         char* escaped = curl_easy_escape(nullptr, name->constData(), int(name->size()));
         if (!escaped)
@@ -125,8 +141,16 @@ void Inet::Execute(const QString& url, const QString& command)
 
 bool Inet::StillExecuting()
 {
-    if (localFileStall_)
+    if (localFileStall_) {
+        // The removal of what the stalled upload left comes first; the stall is raised with it.
+        try {
+            if (worker_->StillExecuting())
+                return true;
+        } catch (const InetError& removal) {
+            *localFileStall_ += removal.what();
+        }
         throw InetError(*std::exchange(localFileStall_, std::nullopt));
+    }
     return worker_->StillExecuting();
 }
 

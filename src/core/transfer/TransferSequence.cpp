@@ -141,7 +141,9 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
                         servers_.ftpTls ? QStringLiteral(" (FTP cifrato, TLS)") : QString()));
     status(StartText);
     QString step = QStringLiteral("collegamento al server %1").arg(servers_.ftpHost);
-    QString file;  // the log line's beginning for the file under way
+    QString file;     // the log line's beginning for the file under way
+    QString sending;  // its name on the server
+    QStringList vanished;
     // Whatever stops a run midway, the connection still says goodbye when it can.
     const auto quit = [this] {
         try {
@@ -150,8 +152,12 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
         } catch (const InetError&) {
         }
     };
-    const auto cancelled = [&](const QString& cause) {
+    const auto cancelled = [&](QString cause) {
         quit();
+        // However the run was cut off, the file under way may be on the server in part.
+        if (!sending.isEmpty() && !cause.contains(sending))
+            cause += (cause.isEmpty() ? QString() : QStringLiteral("; "))
+                     + QStringLiteral("il file %1 sul server potrebbe essere incompleto").arg(sending);
         log_.Write(QStringLiteral("Trasferimento annullato durante: %1").arg(step)
                    + (cause.isEmpty() ? QString() : QStringLiteral(": ") + cause));
         return Outcome::Cancelled;
@@ -170,15 +176,17 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
             const QString& local = localNames_[i];
             const QString fullPath = LocalFullPath(path_, local);
             const QString remote = com_ + QString::fromUtf16(transferTable[i].suffix);
-            // Gone since the presence test: the other files still go.
+            // Gone since the presence test: the other files still go, and the run fails.
             if (!FileExists(fullPath)) {
                 log_.Write(QStringLiteral("%1 -> %2: non inviato, il file non è più nella cartella")
                                .arg(local, remote));
+                vanished << local;
                 continue;
             }
             status(QString::fromUtf16(transferTable[i].status));
             step = QStringLiteral("invio di %1 come %2").arg(local, remote);
             file = QStringLiteral("%1 (%2 byte) -> %3").arg(local).arg(QFileInfo(fullPath).size()).arg(remote);
+            sending = remote;
             inet_.Execute(QString(), QStringLiteral("PUT ") + GetShortFileName(fullPath) + u' ' + remote);
             WaitWhileBusy(inet_);
             const Inet::Arrival arrival = inet_.LastArrival();
@@ -194,6 +202,7 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
                                     : QStringLiteral("inviato, verifica non disponibile (il server non "
                                                      "conosce il comando SIZE)")));
             file.clear();
+            sending.clear();
             if (stopped())
                 return cancelled({});
         }
@@ -204,6 +213,12 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
         WaitWhileBusy(inet_);
         if (stopped())
             return cancelled({});
+        if (!vanished.isEmpty()) {
+            failureCause_ = QStringLiteral("file non più nella cartella \"%1\": %2")
+                                .arg(path_, vanished.join(QStringLiteral(", ")));
+            log_.Write(FailedText + QStringLiteral(" - causa: ") + failureCause_);
+            return Outcome::Failed;
+        }
     } catch (const InetError& error) {
         const QString cause = QString::fromStdString(error.what());
         if (stopped())
