@@ -93,14 +93,10 @@ void TestSettingsFiles::unreadableOrEmptyReadsAsEmptyText()
     // A code that is no municipality's counts as not set, with its cause.
     QVERIFY(QDir(dir.path()).rmdir("path.dat"));
     dir.write("path.dat", "/srv\r\n");
-    for (const QByteArray& code : {QByteArray("01602\xC3\xA0\r\n"), QByteArray("01602\xE0\r\n"), QByteArray("0160\a24\r\n")}) {
+    for (const QByteArray code : {"01602\xC3\xA0\r\n", "01602\xE0\r\n", "0160\a24\r\n"}) {
         dir.write("com.dat", code);
-        QCOMPARE(ReadSettings().com, QString());
-        QVERIFY2(SettingsFileProblem("com.dat").contains("contiene caratteri"), qPrintable(SettingsFileProblem("com.dat")));
+        QVERIFY(ReadSettings().com.isEmpty() && SettingsFileProblem("com.dat").contains("contiene caratteri"));
     }
-    dir.write("com.dat", " 016024 \r\n");
-    QCOMPARE(ReadSettings().com, QString("016024"));
-    QCOMPARE(SettingsFileProblem("com.dat"), QString());
 }
 
 void TestSettingsFiles::existenceMeansOrdinaryVisibleFile()
@@ -146,15 +142,14 @@ void TestSettingsFiles::failedWriteIsReportedAndKeepsOldFile()
     QFile::setPermissions(dir.file("com.dat"), QFile::ReadOwner | QFile::WriteOwner);
 #else
     // A disk that fills up midway; a file size limit binds root too, as permissions do not.
-    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
-    rlimit previous{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    rlimit small = previous;
-    small.rlim_cur = 4;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit previous = limit;
+    limit.rlim_cur = 4;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
     const bool written = WriteSettingsLine("com.dat", "new value");
     setrlimit(RLIMIT_FSIZE, &previous);
-    signal(SIGXFSZ, previousHandler);
 #endif
     QVERIFY(!written);
     QCOMPARE(dir.read("com.dat"), QByteArray("old value\r\n"));
