@@ -22,7 +22,7 @@ void DisplayMissing(QtMsgType type, const QMessageLogContext& context, const QSt
         qtHandler(type, context, message);
         return;
     }
-    QString display = qEnvironmentVariable("WAYLAND_DISPLAY", qEnvironmentVariable("DISPLAY"));
+    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY", qEnvironmentVariable("DISPLAY"));
     PrintLine(QStringLiteral("Impossibile aprire le finestre: lo schermo \"%1\" non risponde. Avviare "
                              "Morvantil in una sessione grafica; senza finestre: morvantil --invia")
                   .arg(display),
