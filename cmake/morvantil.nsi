@@ -39,6 +39,28 @@ AllowSkipFiles off
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Italian"
 
+; The new program's file, of this installer alone: another installer's failure never
+; deletes it.
+Var NewProgram
+
+; One installer at a time (a mutex of the logged-on session, held until this installer
+; ends): two at once would leave one's program under the other's version. The second
+; says so and fails, with exit status 2 when silent, changing nothing.
+Function .onInit
+    System::Call 'kernel32::CreateMutexW(p 0, i 1, w "Morvantil-installazione") p .r0 ?e'
+    Pop $1
+    StrCmp $1 183 0 alone
+    busy:
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Un'altra installazione di ${PRODUCT} è in corso.$\n$\nAttenderne la fine e premere Riprova, oppure Annulla per interrompere l'installazione." /SD IDCANCEL IDRETRY retry
+        SetErrorLevel 2
+        Quit
+    retry:
+        ; The other installer has ended when its mutex is free or abandoned.
+        System::Call 'kernel32::WaitForSingleObject(p r0, i 0) i .r2'
+        IntCmp $2 0x102 busy
+    alone:
+FunctionEnd
+
 VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "FileDescription" "Installazione di ${PRODUCT}"
@@ -72,7 +94,7 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "${PRODUCT}"
 ; The new program waits beside the old one and takes its place in one step, so the old
 ; one stays whole until then.
 !macro ReplaceProgram
-    System::Call 'kernel32::MoveFileExW(w "$INSTDIR\${PRODUCT}.new", w "$INSTDIR\${PRODUCT}.exe", i 1) i .r0'
+    System::Call 'kernel32::MoveFileExW(w "$NewProgram", w "$INSTDIR\${PRODUCT}.exe", i 1) i .r0'
     StrCmp $0 0 0 +2
         SetErrors
 !macroend
@@ -83,7 +105,9 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "${PRODUCT}"
 
 Section
     SetOutPath "$INSTDIR"
-    File "/oname=${PRODUCT}.new" "${PROGRAM}"
+    System::Call 'kernel32::GetCurrentProcessId() i .r0'
+    StrCpy $NewProgram "$INSTDIR\${PRODUCT}-$0.new"
+    File "/oname=$NewProgram" "${PROGRAM}"
     ; As File itself does, a read-only program is replaced all the same.
     SetFileAttributes "$INSTDIR\${PRODUCT}.exe" NORMAL
     !insertmacro UntilProgramFree ReplaceProgram "l'installazione"
@@ -105,7 +129,7 @@ SectionEnd
 
 ; An install that failed leaves no new program beside the old one.
 Function .onInstFailed
-    Delete "$INSTDIR\${PRODUCT}.new"
+    Delete "$NewProgram"
 FunctionEnd
 
 Function StartProgram
@@ -117,7 +141,7 @@ FunctionEnd
 Section "Uninstall"
     !insertmacro UntilProgramFree DeleteProgram "la disinstallazione"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-    Delete "$INSTDIR\${PRODUCT}.new"
+    Delete "$INSTDIR\${PRODUCT}*.new"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"

@@ -32,5 +32,3 @@ add_test(NAME newcomer_walk_test
 add_test(NAME installer_test COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/app/installer_test.sh ${morvantil_installer})
 set_tests_properties(newcomer_walk_test installer_test PROPERTIES
     ENVIRONMENT "${wine_environment}" FIXTURES_REQUIRED wine TIMEOUT 900)
-# The walk and the command-line tests use the build's own ports (those of make run).
-set_tests_properties(newcomer_walk_test PROPERTIES RESOURCE_LOCK build_ports)

@@ -9,7 +9,8 @@ here="$2"
 build="$(cd "$(dirname "$program")" && pwd)"
 host="$(sed -n 's/^MORVANTIL_FTP_HOST:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)"
 [[ "$host" =~ ^127\.0\.0\.1(:([0-9]+))?$ ]] || exit 0
-port="${BASH_REMATCH[2]:-21}"
+# The program takes another local port from the same variable (tests run beside make run).
+port="${MORVANTIL_LOCAL_FTP_PORT:-${BASH_REMATCH[2]:-21}}"
 run="${MORVANTIL_RUN_DIR:-$here/run}"
 
 # What the Brenola application would export; kept when already there.

@@ -10,7 +10,8 @@ program="$1"
 build="$(cd "$(dirname "$program")" && pwd)"
 base="$(sed -n 's/^MORVANTIL_UPDATE_BASE_URL:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)"
 [[ "$base" =~ ^http://127\.0\.0\.1:([0-9]+)/?$ ]] || exit 0
-port="${BASH_REMATCH[1]}"
+# The program takes another local port from the same variable (tests run beside make run).
+port="${MORVANTIL_LOCAL_UPDATE_PORT:-${BASH_REMATCH[1]}}"
 
 # Another program on that port would answer in our place.
 if ! /usr/bin/python3 "$(dirname "$0")/../port-is-free" "$port"; then

@@ -39,7 +39,6 @@ void Form3::Salva()
         return;
     }
 
-    emit Saved(cartella, codice);
     if (const QString failed = WriteSettings(cartella, codice); !failed.isEmpty()) {
         // The window stays open with what was typed, so "Salva" can be tried again once the
         // cause is gone. Writing stops at the first failure, and the message says which
@@ -55,6 +54,8 @@ void Form3::Salva()
         return;
     }
 
+    // Only now: a failed save leaves the main window with the values it had.
+    emit Saved(cartella, codice);
     emit Done();
     Unload();
 }

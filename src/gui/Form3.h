@@ -8,13 +8,12 @@ class Form3 : public Form3Layout {
 public:
     Form3();
 
-    void Salva();           // check both boxes, hand the values over, write both files
+    void Salva();           // check both boxes, write both files, hand the values over
     void Chiudi();          // close without saving
     void Picture1_Click();  // hide, and let the folder picker fill "percorso"
 
 signals:
-    // "Salva" accepted both boxes: the values, as the main window takes them, before the
-    // files are written.
+    // "Salva" wrote both files: the values, as the main window takes them.
     void Saved(const QString& path, const QString& com);
     // The window closes after "Salva" or "Chiudi": the one that opened it comes back.
     void Done();

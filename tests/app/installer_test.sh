@@ -3,6 +3,7 @@
 # user puts the program, its uninstaller and a Start-menu shortcut in place; the installed
 # program starts in the shortcut's working folder; an installer started while Morvantil
 # runs (the update hand-over) waits for it to end, or fails after a minute changing nothing;
+# a second installer meanwhile fails at once, leaving the first one's work alone;
 # a silent uninstall waits for it too and keeps the settings files; signed, the installer and
 # what it installs pass osslsigncode verify. Usage: installer_test.sh SETUP.exe (WINEPREFIX set)
 set -euo pipefail
@@ -75,7 +76,7 @@ settings="$(wait_window Impostazioni 60)" ||
 step "a silent installer over a program that stays open (made older) fails after a minute, changing nothing"
 status=0 && timeout 120 wine "$setup" /S || status=$?
 [ "$status" = 2 ] || fail "the installer ended with status $status, not 2"
-cmp -s "$installed/Morvantil.exe" "$work/old.exe" && [ ! -e "$installed/Morvantil.new" ] || fail "the old program changed"
+cmp -s "$installed/Morvantil.exe" "$work/old.exe" && ! ls "$installed"/*.new 2>/dev/null || fail "the old program changed"
 [ "$(version)" = 1.2 ] || fail "the uninstall entry says $(version), not the old 1.2"
 
 step "an installer started meanwhile waits for the program to end"
@@ -83,6 +84,8 @@ wine "$setup" /S &
 installer_pid=$!
 sleep 4
 kill -0 "$installer_pid" 2>/dev/null || fail "the installer did not wait for the running program"
+status=0 && timeout 120 wine "$setup" /S || status=$?
+[ "$status" = 2 ] && ls "$installed"/*.new >/dev/null || fail "a second installer ended with status $status, or took the first one's program"
 xdotool mousemove --sync --window "$settings" 236 142 click 1     # Chiudi
 main="$(wait_window 'Trasferimento file da Brenola v1.3' 30)" ||
     fail "no main window after Chiudi"

@@ -45,6 +45,10 @@ export QT_QPA_PLATFORM=xcb
 unset QT_SCALE_FACTOR
 
 export MORVANTIL_RUN_DIR="$work/run"
+# Free ports of its own for the local services, beside make run and other tests.
+free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+MORVANTIL_LOCAL_FTP_PORT="$(free_port)" MORVANTIL_LOCAL_UPDATE_PORT="$(free_port)"
+export MORVANTIL_LOCAL_FTP_PORT MORVANTIL_LOCAL_UPDATE_PORT
 start_program() {
     bash "$root/scripts/run-local" "$program" >"$work/run.log" 2>&1 &
     run_pid=$!

@@ -3,6 +3,7 @@
 // the cases that need a server of their own or a short time-out drive its entry point here.
 #include "app/CommandLine.h"
 #include "app/SendUnattended.h"
+#include "core/platform/StopRequests.h"
 #include "core/transfer/TransferSequence.h"
 #include "support/FtpPeer.h"
 #include "support/TestSupport.h"
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
 #include <csignal>
 #endif
 
@@ -33,7 +35,8 @@ void Configure(const ScratchDir& dir, qint64 firstSize = 3000)
         dir.write("export/" + name, QByteArray(name == "DIA.TXT" ? firstSize : 3000, name[0].toLatin1()));
 }
 
-// The built program in `dir`, its server the one it was built with.
+// The built program in `dir`, its server the one it was built with (on the port of
+// MORVANTIL_LOCAL_FTP_PORT).
 struct Program {
     QProcess process;
     explicit Program(const ScratchDir& dir, const QStringList& arguments = {"--invia"})
@@ -57,12 +60,6 @@ bool BuiltForThisMachine()
     return QStringLiteral(MORVANTIL_FTP_HOST).startsWith("127.0.0.1:");
 }
 
-// A server where the built program looks for it, with `switches`.
-QStringList AtBuiltAddress(const QStringList& switches = {})
-{
-    return QStringList{"--port", QStringLiteral(MORVANTIL_FTP_HOST).section(':', 1)} + switches;
-}
-
 // The entry point in this process, against `peer`, with a two-second stall limit.
 int SendHere(const FtpPeer& peer, QStringList* out = nullptr, QStringList* err = nullptr)
 {
@@ -81,8 +78,9 @@ private slots:
     {
         if (!BuiltForThisMachine())
             QSKIP("the program was built for a real server; the process cases need a local one");
-        FtpPeer peer(AtBuiltAddress());
-        QVERIFY2(peer.Started(), "the build's FTP port is taken (make run?)");
+        FtpPeer peer;
+        QVERIFY(peer.Started());
+        qputenv("MORVANTIL_LOCAL_FTP_PORT", QByteArray::number(peer.Port()));  // beside make run and other tests
         ScratchDir dir;
 
         // Not configured: nothing is sent.
@@ -132,6 +130,12 @@ private slots:
         oneDash.process.start(QStringLiteral(MORVANTIL_PROGRAM), {"-invia"});
         QCOMPARE(oneDash.Wait(), int(ExitUsage));
         QVERIFY(oneDash.Err().contains("Uso: morvantil"));
+        // A display that is set but dead: said so, not an abort.
+        noDisplay.insert("DISPLAY", ":64999");
+        oneDash.process.setProcessEnvironment(noDisplay);
+        oneDash.process.start(QStringLiteral(MORVANTIL_PROGRAM), QStringList());
+        QCOMPARE(oneDash.Wait(), int(ExitUsage));
+        QVERIFY(oneDash.Err().contains("lo schermo \":64999\" non risponde"));
 #endif
         QCOMPARE(peer.Count("CONNECT"), 2);
     }
@@ -141,12 +145,22 @@ private slots:
         if (!BuiltForThisMachine())
             QSKIP("the program was built for a real server; the process cases need a local one");
         // Two seconds for the first file, whatever the buffers hold.
-        FtpPeer peer(AtBuiltAddress({"--throttle", "4000000"}));
-        QVERIFY2(peer.Started(), "the build's FTP port is taken (make run?)");
+        FtpPeer peer({"--throttle", "4000000"});
+        QVERIFY(peer.Started());
+        qputenv("MORVANTIL_LOCAL_FTP_PORT", QByteArray::number(peer.Port()));
         ScratchDir dir;
         Configure(dir, 12000000);
 
 #ifndef Q_OS_WIN
+        // A flood of requests never blocks the signal handler, nor changes errno under the
+        // code it interrupts.
+        auto requests = std::make_unique<StopRequests>();
+        errno = E2BIG;
+        for (int i = 0; i < 10000; ++i)
+            ::raise(SIGTERM);
+        QCOMPARE(errno, E2BIG);
+        requests.reset();
+
         // Stopped by a signal in the middle of a file: the cut file removed, QUIT, the log,
         // the lock released, and a failure's status. Ten seconds a file: far more than the
         // buffers hold.
@@ -190,6 +204,16 @@ private slots:
             dir.write("morvantil.lock", content);
             QCOMPARE(SendHere(peer), int(ExitSent));
         }
+        // Another computer's lock (a renamed PC, a shared folder): refused, saying whose, until
+        // it is older than any run can last.
+        dir.write("morvantil.lock", "4242\nmorvantil\naltro-pc\n");
+        QCOMPARE(SendHere(peer), int(ExitTransferFailed));
+        QFile foreign(dir.file("morvantil.lock"));
+        QVERIFY(foreign.open(QIODevice::ReadWrite)
+                && foreign.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        foreign.close();
+        QCOMPARE(SendHere(peer), int(ExitSent));
+        QCOMPARE(QString(dir.read("morvantil.log")).count("del processo 4242 (morvantil) sul computer \"altro-pc\""), 2);
         QVERIFY(QDir(dir.path()).mkdir("morvantil.lock"));
         QCOMPARE(SendHere(peer, nullptr, &err), int(ExitTransferFailed));
         QCOMPARE(err.mid(1), (QStringList{TransferSequence::FailedText, "Causa: morvantil.lock nella cartella di lavoro "

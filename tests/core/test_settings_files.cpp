@@ -6,6 +6,9 @@
 #include <QtTest>
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
 #endif
 
 class TestSettingsFiles : public QObject {
@@ -87,6 +90,13 @@ void TestSettingsFiles::unreadableOrEmptyReadsAsEmptyText()
     QVERIFY(QDir(dir.path()).mkdir("path.dat"));
     QCOMPARE(ReadSettingsLine("path.dat"), QString(""));
     QCOMPARE(ReadSettingsLine("missing.dat"), QString(""));
+    // A code that is no municipality's counts as not set, with its cause.
+    QVERIFY(QDir(dir.path()).rmdir("path.dat"));
+    dir.write("path.dat", "/srv\r\n");
+    for (const QByteArray code : {"01602\xC3\xA0\r\n", "01602\xE0\r\n", "0160\a24\r\n"}) {
+        dir.write("com.dat", code);
+        QVERIFY(ReadSettings().com.isEmpty() && SettingsFileProblem("com.dat").contains("contiene caratteri"));
+    }
 }
 
 void TestSettingsFiles::existenceMeansOrdinaryVisibleFile()
@@ -124,14 +134,25 @@ void TestSettingsFiles::failedWriteIsReportedAndKeepsOldFile()
     QVERIFY(!WriteSettingsLine("path.dat", "x"));
     QVERIFY(!WriteSettingsLine("no-such-folder/com.dat", "x"));
 
-    // A read-only folder: the old file stays whole (root ignores permissions, so only
-    // check when the write really was refused).
     dir.write("com.dat", "old value\r\n");
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const bool written = WriteSettingsLine("com.dat", "new");
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!written)
-        QCOMPARE(dir.read("com.dat"), QByteArray("old value\r\n"));
+#ifdef Q_OS_WIN
+    // Windows refuses to replace a read-only file, whoever asks.
+    QVERIFY(QFile::setPermissions(dir.file("com.dat"), QFile::ReadOwner));
+    const bool written = WriteSettingsLine("com.dat", "new value");
+    QFile::setPermissions(dir.file("com.dat"), QFile::ReadOwner | QFile::WriteOwner);
+#else
+    // A disk that fills up midway; a file size limit binds root too, as permissions do not.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit previous = limit;
+    limit.rlim_cur = 4;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool written = WriteSettingsLine("com.dat", "new value");
+    setrlimit(RLIMIT_FSIZE, &previous);
+#endif
+    QVERIFY(!written);
+    QCOMPARE(dir.read("com.dat"), QByteArray("old value\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFiles)

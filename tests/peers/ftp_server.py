@@ -165,6 +165,8 @@ def make_handlers(options, log):
 
         def on_login(self, username):
             log("LOGIN " + username)
+            if tls:
+                log("TLS " + self.socket.get_protocol_version_name())
 
         def on_login_failed(self, username, password):
             log("LOGIN-FAILED " + username)

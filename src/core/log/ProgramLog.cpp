@@ -3,10 +3,14 @@
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -19,48 +23,38 @@ constexpr char LineEnd[] = "\n";
 // An event longer than this (a hostile megabyte-long address, say) is cut, with a mark.
 constexpr qsizetype MaxEventBytes = 4000;
 
-// Held by every write and every trim. A trim replaces the file with its newest part, and a
-// line appended by another run between its read and its replacement would be lost. Nobody
-// holds it for more than a moment, so one left by a killed run is stale after a while; past
-// the wait, or where it cannot be made at all, the log goes on without it.
+// Held by every write and every trim: a trim replaces the file with its newest part, and a
+// line appended by another run between its read and that replacement would be lost.
+// QLockFile is taken by one holder at a time. A live holder keeps its lock file open
+// (locked), so no one removes it; a dead run's lock of this computer is stale at once,
+// whatever its date, and one whose holder cannot be asked (another computer's, one that
+// cannot be read) once it is StaleMs old or dated that far ahead. Nobody holds it for more
+// than a moment: past MaxWaitMs, or where it cannot be made, the log goes on without it.
 class LogLock {
 public:
     explicit LogLock(const QString& logName) : lock_(logName + QStringLiteral(".lock"))
     {
-        const QDeadlineTimer deadline(2000);
-        for (int vanished = 0; !deadline.hasExpired(); QThread::msleep(2)) {
-            // Made afresh, never opened if it is there: a FIFO in its place is never waited for.
-            if (lock_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                held_ = true;
+        const QString name = logName + QStringLiteral(".lock");
+        // Anything else under its name (a folder, a FIFO whose reading would block) is nobody's
+        // lock: out of the way with it, or no lock (a folder with files in it).
+        if (const QFileInfo in(name); in.isSymLink() || (in.exists() && !in.isFile()))
+            if (!QFile::remove(name) && !QDir().rmdir(name))
                 return;
-            }
-            const QFileInfo holder(lock_.fileName());
-            // Gone each time, yet never made: it cannot be made here (a read-only folder, say).
-            // Once or twice it is only another run's lock, let go just now.
-            vanished = holder.exists() ? 0 : vanished + 1;
-            if (vanished > 10)
+        lock_.setStaleLockTime(StaleMs);
+        const QDeadlineTimer deadline(MaxWaitMs);
+        // Held for a moment by its owner: short pauses first, never a fixed tick.
+        for (int pauseMs = 1; !lock_.tryLock(0); pauseMs = std::min(2 * pauseMs, 64)) {
+            if (lock_.error() != QLockFile::LockFailedError || deadline.hasExpired())
                 return;
-            if (holder.exists() && !holder.isFile())
-                return;
-            if (holder.exists() && holder.lastModified().msecsTo(QDateTime::currentDateTime()) > StaleMs)
-                QFile::remove(lock_.fileName());
+            QThread::msleep(std::min<qint64>(pauseMs, deadline.remainingTime()));
         }
     }
-    ~LogLock()
-    {
-        if (!held_)
-            return;
-        lock_.close();
-        // A virus scanner may hold a fresh file for a moment.
-        for (int attempt = 0; attempt < 50 && !lock_.remove(); ++attempt)
-            QThread::msleep(2);
-    }
-    bool Held() const { return held_; }
+    bool Held() const { return lock_.isLocked(); }
 
 private:
-    static constexpr qint64 StaleMs = 10000;
-    QFile lock_;
-    bool held_ = false;
+    static constexpr int StaleMs = 10000;
+    static constexpr int MaxWaitMs = 1000;
+    QLockFile lock_;
 };
 
 }  // namespace
@@ -71,7 +65,7 @@ void ProgramLog::Trim() const
 {
     if (QFileInfo(fileName_).size() <= MaxBytes)
         return;
-    // Without the lock another run may be trimming: the next run trims.
+    // Without the lock another run may be trimming, or writing: the next run trims.
     const LogLock lock(fileName_);
     QFile log;
     if (!lock.Held() || !OpenRegularFile(log, fileName_) || log.size() <= MaxBytes
@@ -101,7 +95,8 @@ void ProgramLog::Write(const QString& event) const
     const QByteArray line =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8() + "  " + bytes + LineEnd;
     // One write per line, appended: two programs writing at once never mix their lines. Past
-    // the lock's wait the line is written all the same: only a trim just then could drop it.
+    // the lock's wait the line is written all the same: only a trim stuck just then (a frozen
+    // disk) could drop it.
     const LogLock lock(fileName_);
     AppendToRegularFile(fileName_, line);
 }

@@ -6,7 +6,8 @@
 // system that writes it, each at most a few kilobytes long. It is there for the operator and
 // the assistance desk; writing it never stops anything and never changes what the operator
 // sees: a log that cannot be written (read-only, a folder or a FIFO under its name) is simply
-// not written. Runs may write it at once, while one of them trims it: no line is lost.
+// not written. Runs may write it at once, while one of them trims it: every line is kept,
+// whole, unless a trim stalls for a second midway (a frozen disk) just as another run writes.
 class ProgramLog {
 public:
     // Past this size the oldest lines are dropped, down to half of it.

@@ -8,6 +8,7 @@
 #include "core/platform/win32/Win32Api.h"
 #else
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,10 +24,14 @@ QPointer<StopRequests> listener;
 int signalPipe[2] = {-1, -1};
 constexpr int Signals[] = {SIGTERM, SIGINT, SIGHUP};
 
+// The write never blocks: with the buffer full of earlier requests, one more adds nothing.
+// errno is the interrupted code's, which may be between a failed call and its look at it.
 void OnSignal(int)
 {
+    const int interruptedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+    errno = interruptedErrno;
 }
 #endif
 
@@ -41,7 +46,7 @@ StopRequests::StopRequests(QObject* parent) : QObject(parent)
             QMetaObject::invokeMethod(target, &StopRequests::Requested, Qt::QueuedConnection);
     });
 #else
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {

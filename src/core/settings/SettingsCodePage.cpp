@@ -1,5 +1,6 @@
 #include "core/settings/SettingsCodePage.h"
 #include "core/platform/Local8Bit.h"
+#include "core/settings/SettingsFile.h"
 
 QString SettingsCodePageRefusal(const QString& codice, const QString& cartella)
 {
@@ -9,9 +10,8 @@ QString SettingsCodePageRefusal(const QString& codice, const QString& cartella)
                               "Scegliere una cartella senza questi caratteri nel nome, o rinominarla. "
                               "Le impostazioni non sono state salvate.")
             .arg(cartella, OutsideLocal8Bit(cartella).join(u' '));
-    if (!ExactLocal8Bit(codice))
-        return QStringLiteral("Il codice ISTAT \"%1\" contiene caratteri (%2) che il sistema non può "
-                              "conservare nelle impostazioni.\n\nLe impostazioni non sono state salvate.")
-            .arg(codice, OutsideLocal8Bit(codice).join(u' '));
+    // Printable ASCII, which every code page holds.
+    if (const QString problem = IstatCodeProblem(codice); !problem.isEmpty())
+        return problem + QStringLiteral("\n\nLe impostazioni non sono state salvate.");
     return {};
 }

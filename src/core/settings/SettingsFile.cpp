@@ -2,6 +2,7 @@
 #include "core/platform/FileExists.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -14,6 +15,9 @@ bool IsUtf16(const QByteArray& head)
 {
     return head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || head.contains('\0');
 }
+
+const QString comFile = QStringLiteral("com.dat");
+const QString pathFile = QStringLiteral("path.dat");
 
 QByteArray FirstBytes(const QString& fileName)
 {
@@ -52,6 +56,9 @@ QString SettingsFileProblem(const QString& fileName)
         return QStringLiteral("%1 è scritto in UTF-16 (\"Unicode\"), che non viene letto: salvarlo "
                               "di nuovo dalla finestra Impostazioni")
             .arg(fileName);
+    if (QFileInfo(fileName).fileName() == comFile)
+        if (const QString problem = IstatCodeProblem(TrimIstatCode(ReadSettingsLine(fileName))); !problem.isEmpty())
+            return fileName + QStringLiteral(": ") + problem;
     return {};
 }
 
@@ -69,6 +76,22 @@ QString TrimIstatCode(const QString& code)
     return code.mid(begin, end - begin);
 }
 
+QString IstatCodeProblem(const QString& code)
+{
+    QStringList outside;
+    for (const QChar c : code)
+        if (c < u' ' || c > u'~') {
+            const QString shown = c.isPrint() ? QString(c) : QStringLiteral("U+%1").arg(int(c.unicode()), 4, 16, QChar(u'0'));
+            if (!outside.contains(shown))
+                outside << shown;
+        }
+    if (outside.isEmpty())
+        return {};
+    return QStringLiteral("Il codice ISTAT \"%1\" contiene caratteri (%2) che un codice ISTAT non ha: "
+                          "è fatto di cifre.")
+        .arg(code, outside.join(u' '));
+}
+
 bool WriteSettingsLine(const QString& fileName, const QString& value)
 {
     // Unbuffered: a buffered write only fills memory, and a flush that fails on a full
@@ -84,8 +107,6 @@ bool WriteSettingsLine(const QString& fileName, const QString& value)
 
 Settings ReadSettings()
 {
-    const QString comFile = QStringLiteral("com.dat");
-    const QString pathFile = QStringLiteral("path.dat");
     Settings settings;
     const bool comExists = SettingsFileExists(comFile);
     const bool pathExists = SettingsFileExists(pathFile);
@@ -94,14 +115,18 @@ Settings ReadSettings()
         settings.path = ReadSettingsLine(pathFile);
     if (comExists)
         settings.com = TrimIstatCode(ReadSettingsLine(comFile));
+    // Refused as at "Salva": the program counts as not configured, and the transfer's refusal
+    // gives the cause (SettingsFileProblem).
+    if (!IstatCodeProblem(settings.com).isEmpty())
+        settings.com.clear();
     return settings;
 }
 
 QString WriteSettings(const QString& path, const QString& com)
 {
-    if (!WriteSettingsLine(QStringLiteral("path.dat"), path))
-        return QStringLiteral("path.dat");
-    if (!WriteSettingsLine(QStringLiteral("com.dat"), TrimIstatCode(com)))
-        return QStringLiteral("com.dat");
+    if (!WriteSettingsLine(pathFile, path))
+        return pathFile;
+    if (!WriteSettingsLine(comFile, TrimIstatCode(com)))
+        return comFile;
     return {};
 }

@@ -7,7 +7,7 @@
 
 struct Settings {
     QString path;
-    QString com;               // without blanks around it
+    QString com;               // without blanks around it; empty when refused (IstatCodeProblem)
     bool filesExist = false;   // both files are there
 };
 // Both settings: each read from its file when that file exists, empty otherwise. Both
@@ -24,10 +24,14 @@ bool SettingsFileExists(const QString& fileName);
 // The first line without its end (CR LF, LF or CR), in the system's encoding, or in UTF-8
 // after a UTF-8 mark. A file that cannot be read, is empty or is UTF-16 reads as empty text.
 QString ReadSettingsLine(const QString& fileName);
-// Why a settings file that exists reads as empty text although it holds something; "" when
-// nothing is wrong with it.
+// Why a settings file that exists reads as empty text although it holds something (for
+// com.dat also a refused code); "" when nothing is wrong with it.
 QString SettingsFileProblem(const QString& fileName);
 // The ISTAT code without the blanks and invisible spaces around it, which are no part of it.
 QString TrimIstatCode(const QString& code);
+// Why the code cannot be a municipality's: one is made of digits, and a character outside
+// printable ASCII is sent to the server in one encoding and stored by it in another, under a
+// name nobody looks for. "" when it can.
+QString IstatCodeProblem(const QString& code);
 // Replaces the file with the value and CR LF, atomically. False when it could not.
 [[nodiscard]] bool WriteSettingsLine(const QString& fileName, const QString& value);

@@ -17,7 +17,6 @@
 #ifdef Q_OS_WIN
 #include <winsock2.h>
 #else
-#include <openssl/ssl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -85,30 +84,6 @@ public:
 private:
     std::atomic<qint64>& since_;
 };
-
-#ifndef Q_OS_WIN
-// At the end of a TLS 1.3 handshake OpenSSL marks the session it resumed as spent, when
-// the context caches client sessions (as libcurl's does). libcurl 7.88 keeps only the
-// control connection's last ticket and offers that same session to every data connection:
-// from the second on OpenSSL drops it and makes a full handshake, which a server that
-// wants the control connection's session back (ProFTPD) refuses with 425. So caching
-// rests while a TLS 1.3 handshake ends, and resumes for the tickets that follow it.
-void SpareResumedSession(const SSL* ssl, int where, int)
-{
-    SSL_CTX* context = SSL_get_SSL_CTX(ssl);
-    if (where & SSL_CB_HANDSHAKE_DONE)
-        SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL);
-    else if (SSL_get_state(ssl) == TLS_ST_CR_SRVR_HELLO && SSL_version(ssl) == TLS1_3_VERSION)
-        SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_OFF);
-}
-
-// libcurl gives every connection a context of its own.
-CURLcode WatchHandshake(CURL*, void* context, void*)
-{
-    SSL_CTX_set_info_callback(static_cast<SSL_CTX*>(context), &SpareResumedSession);
-    return CURLE_OK;
-}
-#endif
 
 // What the read callback needs.
 struct Upload {
@@ -350,15 +325,11 @@ void FtpSession::Secure(const FtpJob& job)
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 2L);
     ApplyTlsPolicy(curl_);
-#ifdef Q_OS_WIN
-    // Schannel chooses on its own which session a data connection resumes, and with TLS 1.3
-    // it is not known to give every data connection the control connection's. TLS 1.2, which
-    // libcurl already keeps to on Windows 10, it resumes.
+    // TLS 1.2 at most: every data connection must resume the control connection's session
+    // for servers that check it (vsftpd's require_ssl_reuse, ProFTPD's default), and with
+    // TLS 1.3 neither libcurl 7.88 with OpenSSL nor Schannel reliably does (single-use
+    // tickets; vsftpd then answers 426 to uploads past 64 KiB). TLS 1.2 they resume.
     curl_easy_setopt(curl_, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
-#else
-    if (std::string_view(curl_version_info(CURLVERSION_NOW)->ssl_version).starts_with("OpenSSL/"))
-        curl_easy_setopt(curl_, CURLOPT_SSL_CTX_FUNCTION, &WatchHandshake);
-#endif
     if (!job.caPem.empty()) {
         curl_blob authorities{const_cast<char*>(job.caPem.data()), job.caPem.size(), CURL_BLOB_COPY};
         curl_easy_setopt(curl_, CURLOPT_CAINFO_BLOB, &authorities);

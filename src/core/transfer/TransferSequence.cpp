@@ -5,6 +5,7 @@
 #include "core/settings/SettingsFile.h"
 #include "core/transfer/WaitWhileBusy.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -25,21 +26,30 @@ const Row transferTable[] = {
     {u"Caricamento file PROFESSIONISTI in corso...", u"_PROF.txt"},
 };
 
-// A lock whose owner cannot be read (empty, garbage, no process number) belongs to nobody:
-// kept, it would refuse every run for ever. Read twice, so that a lock caught between its
-// creation and its first write is not taken for one.
-bool LockOwnerUnreadable(const QLockFile& lock)
+// A run lock older than this is stale whoever holds it: no run of five export files lasts
+// so long. Only a lock whose holder cannot be asked counts by age: a live run of this
+// computer keeps its lock file open (locked), which no one else can remove.
+constexpr int LongestRunMs = 12 * 3600 * 1000;
+
+// Who holds the lock, as the log says it; empty when it cannot be read (empty, garbage, no
+// process number): such a lock belongs to nobody and, kept, would refuse every run for ever.
+// Read twice, so that a lock caught between its creation and its first write is not taken
+// for one.
+QString LockOwner(const QLockFile& lock)
 {
     for (int look = 0; look < 2; ++look) {
         qint64 pid = 0;
         QString host;
         QString application;
         if (lock.getLockInfo(&pid, &host, &application) && pid > 0)
-            return false;
+            return QStringLiteral("del processo %1 (%2) sul computer \"%3\", del %4")
+                .arg(pid)
+                .arg(application, host,
+                     QFileInfo(QStringLiteral("morvantil.lock")).lastModified().toString(u"yyyy-MM-dd HH:mm:ss"));
         if (look == 0)
             QThread::msleep(200);
     }
-    return true;
+    return {};
 }
 
 const QString ftpUserName = QStringLiteral("lorvenzab");
@@ -101,8 +111,9 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
         Refuse(QStringLiteral("nella cartella \"%1\" mancano %2").arg(path, missing.join(QStringLiteral(", "))));
         return Readiness::FilesMissing;
     }
-    // One transfer at a time from a working folder. Not age but a dead owner makes a lock
-    // stale: an upload may well take longer than any age one could pick.
+    // One transfer at a time from a working folder. A lock left by a killed run of this
+    // computer is stale at once; one of another computer (a renamed PC, a shared working
+    // folder) after the longest a run can take.
     const QString lockName = QStringLiteral("morvantil.lock");
     if (const QFileInfo lockInfo(lockName); lockInfo.exists() && !lockInfo.isFile()) {
         Refuse(QStringLiteral("%1 nella cartella di lavoro %2 non è un file: rimuoverlo")
@@ -110,17 +121,34 @@ TransferSequence::Readiness TransferSequence::Prepare(const QString& path, const
         return Readiness::LockUnusable;
     }
     lock_ = std::make_unique<QLockFile>(lockName);
-    lock_->setStaleLockTime(0);
+    lock_->setStaleLockTime(LongestRunMs);
+    const bool leftThere = QFileInfo::exists(lockName);
+    const QString owner = leftThere ? LockOwner(*lock_) : QString();
     if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) {
-        if (LockOwnerUnreadable(*lock_) && lock_->removeStaleLockFile())
+        if (owner.isEmpty() && lock_->removeStaleLockFile())
             lock_->tryLock(0);
-        // A folder where no lock can be written holds no other run's lock either.
         if (lock_->error() == QLockFile::LockFailedError) {
-            Refuse(QStringLiteral("un altro trasferimento è in corso da questa cartella di lavoro"));
+            const bool stale = owner.isEmpty()
+                               || qAbs(QFileInfo(lockName).lastModified().msecsTo(QDateTime::currentDateTime()))
+                                      > LongestRunMs;
+            // Stale, yet where nothing can be removed or made (a read-only folder): no run
+            // can lock here, so the lock holds no one back.
+            if (stale && !QFileInfo(QDir::currentPath()).isWritable()) {
+                log_.Write(QStringLiteral("%1 %2 non è più valido, ma la cartella di lavoro è in sola lettura: "
+                                          "trasferimento senza blocco")
+                               .arg(lockName, owner.isEmpty() ? QStringLiteral("illeggibile") : owner));
+                lock_.reset();
+                return Readiness::Ready;
+            }
+            Refuse(QStringLiteral("un altro trasferimento è in corso da questa cartella di lavoro (%1 %2)")
+                       .arg(lockName, owner.isEmpty() ? QStringLiteral("illeggibile") : owner));
             lock_.reset();
             return Readiness::AnotherRun;
         }
     }
+    if (leftThere && lock_->isLocked())
+        log_.Write(QStringLiteral("%1 %2 non era più valido: sostituito")
+                       .arg(lockName, owner.isEmpty() ? QStringLiteral("illeggibile") : owner));
     return Readiness::Ready;
 }
 
