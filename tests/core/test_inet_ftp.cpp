@@ -318,7 +318,11 @@ void TestInetFtp::localFilesThatBlockFailWithinTheLimit()
     Connect(*inet, peer.Url());
     QCOMPARE(Outcome(*inet), QString());
     inet->Execute(QString(), Put(blocking.first(), QStringLiteral("y.txt")));
+#ifndef Q_OS_WIN
+    // Held in the read that follows the command. Wine is held in the file's open already,
+    // before any command goes out.
     QTRY_COMPARE(peer.Count(QStringLiteral("CMD STOR y.txt")), 1);
+#endif
     clock.start();
     inet.reset();
     QVERIFY2(clock.elapsed() < 5000, "destroying the component waited for a stuck read");

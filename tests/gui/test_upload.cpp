@@ -672,9 +672,10 @@ void TestUpload::stalledExportFolderEndsInTheError()
     QCOMPARE(run.boxes.seen()[0].text, sendError);
     QCOMPARE(run.form->Label1->text(), labelDia);
     QVERIFY(ButtonsReady(run.form));
-    // What the server got of it is removed over a new connection.
-    QVERIFY2(run.Log().last().endsWith(QStringLiteral("lettura del file locale ferma da 2 s; il file 001122_DIA.txt "
-                                                      "è stato rimosso dal server")), qPrintable(run.Log().last()));
+    // What the server got of it is removed over a new connection. Wine is held in the
+    // file's open already, before the server is told of the file.
+    const QString removed = peer.Count(QStringLiteral("CMD STOR ")) ? "; il file 001122_DIA.txt è stato rimosso dal server" : "";
+    QVERIFY2(run.Log().last().endsWith("lettura del file locale ferma da 2 s" + removed), qPrintable(run.Log().last()));
 
     // The read is still stuck; closing the window still ends the program.
     clock.restart();
