@@ -93,6 +93,7 @@ struct Upload {
     QFile* file;
     FtpSession* session;
     std::atomic<qint64>* localFileSince;
+    QCryptographicHash* hash;  // proof of content: fed every byte read, or null
 };
 
 }  // namespace
@@ -161,6 +162,7 @@ InetArrival FtpSession::Perform(const FtpJob& job)
             curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
             Check(result);
         }
+        LearnServerHash(job);  // proof of content: FtpSessionProof.cpp
         break;
     case FtpJob::Put:
         return Put(job);
@@ -182,7 +184,7 @@ InetArrival FtpSession::Put(const FtpJob& job)
             throw InetError("file locale illeggibile o non regolare: "
                             + (job.local.isEmpty() ? "nessun percorso per " + job.remote : job.local.toStdString()));
     }
-    Upload upload{&file, this, &localFileSince_};
+    Upload upload{&file, this, &localFileSince_, ContentHash(job)};
     Prepare(job);
     curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
@@ -191,7 +193,7 @@ InetArrival FtpSession::Put(const FtpJob& job)
     // Once the server has acknowledged the file, the same connection asks what it holds.
     // '*': a server without SIZE must not fail the upload; its reply is read below.
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> sizeCommand(
-        job.verify ? curl_slist_append(nullptr, ("*SIZE " + job.remote).c_str()) : nullptr,
+        job.verify ? curl_slist_append(nullptr, CheckCommand(job).c_str()) : nullptr,
         curl_slist_free_all);
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, sizeCommand.get());
     // Brenola may still be writing the file: libcurl sends the size it was told at the start,
@@ -223,7 +225,10 @@ InetArrival FtpSession::Put(const FtpJob& job)
     else if (result != CURLE_OK)
         failure = CurlCause(result, lastReply_, timeoutSeconds_);
     else if (job.verify)
-        failure = Verify(job, arrival, fileThere);
+        failure = ProveContent(job, arrival, fileThere);
+    // Sent under a temporary name: the final name gets it only once verified.
+    if (failure.empty() && !job.finalRemote.empty())
+        failure = MoveOntoFinalName(job);
     // Whatever stops an upload midway leaves a cut file under its final name, which the
     // region could take for a whole one.
     if (!failure.empty())
@@ -312,8 +317,9 @@ void FtpSession::Secure(const FtpJob& job)
 // Returns the failure, "" when the file arrived whole.
 std::string FtpSession::Verify(const FtpJob& job, InetArrival& arrival, bool& fileThere)
 {
-    curl_off_t sent = 0;
-    curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_off_t sent = arrival.sent;  // kept where SIZE was asked after the upload's end
+    if (sent < 0)
+        curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
     arrival.sent = sent;
     const std::string code = lastReply_.substr(0, 3);
     if (code == "213") {
@@ -499,6 +505,8 @@ size_t FtpSession::Read(char* buffer, size_t size, size_t count, void* data)
     }
     LocalFileWait wait(*upload->localFileSince);
     const qint64 read = upload->file->read(buffer, qint64(size * count));
+    if (read > 0 && upload->hash)
+        upload->hash->addData(QByteArrayView(buffer, read));
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
 }
 
@@ -513,6 +521,8 @@ size_t FtpSession::Reply(char* data, size_t size, size_t count, void* self)
         session->storAccepted_ = true;
     if (line.rfind("227", 0) == 0 || line.rfind("229", 0) == 0)
         session->passiveReply_ = true;
+    if (session->replies_.size() < 1000)  // read by the proof of content
+        session->replies_.push_back(line);
     session->lastReply_ = std::move(line);
     return size * count;
 }

@@ -2,14 +2,17 @@
 // One FTP connection through libcurl and the commands carried out over it. The worker's
 // thread alone runs the commands; the members marked so may be called from any thread.
 #include "core/transfer/InetTypes.h"
+#include "core/transfer/ServerHash.h"
 
 #include <QString>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -26,6 +29,8 @@ struct FtpJob {
     QString local;         // Put: the file to send
     std::string remote;    // Put: its name on the server, as sent
     bool verify = true;    // Put: ask the server for the size it holds
+    // Proof of content: Connect asks FEAT for the server's hashes when verify is on.
+    std::string finalRemote;  // Put: the name `remote` takes once verified; "": sent under it
     unsigned generation = 0;
 };
 
@@ -70,6 +75,18 @@ private:
     bool ControlConnectionOpen();
     void ResetDataConnections();
     void Drop();
+
+    // --- Proof of content and temporary names (FtpSessionProof.cpp) ---
+    void LearnServerHash(const FtpJob& job);
+    QCryptographicHash* ContentHash(const FtpJob& job);
+    std::string CheckCommand(const FtpJob& job) const;
+    std::string ProveContent(const FtpJob& job, InetArrival& arrival, bool& fileThere);
+    std::string MoveOntoFinalName(const FtpJob& job);
+    CURLcode Quote(const std::vector<std::string>& commands);
+    ServerHash serverHash_;  // what this run's server offers
+    std::optional<QCryptographicHash> contentHash_;  // of the bytes the upload read
+    std::vector<std::string> replies_;  // the reply lines since the command began
+    // --- end of proof of content ---
 
     static size_t Read(char* buffer, size_t size, size_t count, void* data);
     static size_t Reply(char* data, size_t size, size_t count, void* self);

@@ -58,6 +58,11 @@ public:
         extraCaPem_ = extraCaPem;
     }
 
+    // Each file travels under a temporary name beside its final one and is renamed onto it
+    // (RNFR, RNTO) once verified, so the final name only ever holds a whole file; a server
+    // that will not rename onto an existing file has the old one removed first.
+    void TemporaryNames(bool on) { temporaryNames_ = on; }
+
     // --- HTTP: the version check ---
     // Blocks until the transfer has ended; the whole body as QString (type 0) or
     // QByteArray (type 1). An HTTP status of 400 or more or a short body raises.
@@ -105,6 +110,7 @@ private:
     QString password_;
     bool verifyArrival_ = true;
     bool requireTls_ = false;
+    bool temporaryNames_ = false;
     QByteArray extraCaPem_;
     QByteArray httpCaPem_;
     void Start(FtpJob job);

@@ -1,6 +1,7 @@
 #include "core/transfer/FtpWorker.h"
 #include "core/transfer/Inet.h"
 #include "core/platform/Local8Bit.h"
+#include "core/transfer/TemporaryName.h"
 
 #include <QTimer>
 
@@ -82,6 +83,7 @@ void Inet::Execute()
     job.caPem = extraCaPem_.toStdString();
     job.userName = userName_.toStdString();
     job.password = password_.toStdString();
+    job.verify = verifyArrival_;  // proof of content: the server's hashes are asked for
     Start(std::move(job));
 }
 
@@ -112,7 +114,10 @@ void Inet::Execute(const QString& url, const QString& command)
                             + "\"");
         job.remote = name->toStdString();
         job.verify = verifyArrival_;
-        char* escaped = curl_easy_escape(nullptr, name->constData(), int(name->size()));
+        // Sent under a temporary name beside the final one, renamed once verified.
+        if (temporaryNames_)
+            job.remote = TemporaryName(job.finalRemote = job.remote);
+        char* escaped = curl_easy_escape(nullptr, job.remote.c_str(), int(job.remote.size()));
         if (!escaped)
             throw InetError("nome del file sul server non codificabile");
         job.url = ServerRoot(root) + escaped;
