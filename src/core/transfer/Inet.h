@@ -43,7 +43,9 @@ public:
     void Stop();
     // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
     // count fails the command, as a refused upload does; a server that does not know the
-    // command is taken at its word. What the last upload that ended well found:
+    // command is taken at its word. Where the server offers a hash of its files (FEAT), that
+    // replaces SIZE: it must equal the hash of the bytes sent, or the file is removed and
+    // the command fails. What the last upload that ended well found:
     using Arrival = InetArrival;
     Arrival LastArrival() const;
     // On by default; off only to measure what the check costs.
