@@ -93,7 +93,7 @@ struct Upload {
     QFile* file;
     FtpSession* session;
     std::atomic<qint64>* localFileSince;
-    QCryptographicHash* hash;  // proof of content: fed every byte read, or null
+    ContentHash* hash;  // proof of content: fed every byte read, or null
 };
 
 }  // namespace
@@ -184,7 +184,7 @@ InetArrival FtpSession::Put(const FtpJob& job)
             throw InetError("file locale illeggibile o non regolare: "
                             + (job.local.isEmpty() ? "nessun percorso per " + job.remote : job.local.toStdString()));
     }
-    Upload upload{&file, this, &localFileSince_, ContentHash(job)};
+    Upload upload{&file, this, &localFileSince_, StartContentHash(job)};
     Prepare(job);
     curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
@@ -506,7 +506,7 @@ size_t FtpSession::Read(char* buffer, size_t size, size_t count, void* data)
     LocalFileWait wait(*upload->localFileSince);
     const qint64 read = upload->file->read(buffer, qint64(size * count));
     if (read > 0 && upload->hash)
-        upload->hash->addData(QByteArrayView(buffer, read));
+        upload->hash->Add(buffer, read);
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // One FTP connection through libcurl and the commands carried out over it. The worker's
 // thread alone runs the commands; the members marked so may be called from any thread.
+#include "core/transfer/ContentHash.h"
 #include "core/transfer/InetTypes.h"
 #include "core/transfer/ServerHash.h"
 
@@ -78,13 +79,13 @@ private:
 
     // --- Proof of content and temporary names (FtpSessionProof.cpp) ---
     void LearnServerHash(const FtpJob& job);
-    QCryptographicHash* ContentHash(const FtpJob& job);
+    ContentHash* StartContentHash(const FtpJob& job);
     std::string CheckCommand(const FtpJob& job) const;
     std::string ProveContent(const FtpJob& job, InetArrival& arrival, bool& fileThere);
     std::string MoveOntoFinalName(const FtpJob& job);
     CURLcode Quote(const std::vector<std::string>& commands);
     ServerHash serverHash_;  // what this run's server offers
-    std::optional<QCryptographicHash> contentHash_;  // of the bytes the upload read
+    std::optional<ContentHash> contentHash_;  // of the bytes the upload read
     std::vector<std::string> replies_;  // the reply lines since the command began
     // --- end of proof of content ---
 

@@ -46,7 +46,7 @@ void FtpSession::LearnServerHash(const FtpJob& job)
 }
 
 // The upload's hash, where the server can give its own to compare with.
-QCryptographicHash* FtpSession::ContentHash(const FtpJob& job)
+ContentHash* FtpSession::StartContentHash(const FtpJob& job)
 {
     contentHash_.reset();
     if (job.verify && serverHash_.Offered())
@@ -71,7 +71,7 @@ std::string FtpSession::ProveContent(const FtpJob& job, InetArrival& arrival, bo
     arrival.sent = sent;
     const std::string reply = lastReply_;
     if (const std::string stored = serverHash_.HashIn(reply); !stored.empty()) {
-        if (stored != contentHash_->result().toHex().toStdString())
+        if (stored != contentHash_->Result().toStdString())
             return "il contenuto del file " + job.remote + " sul server è diverso da quello inviato ("
                    + serverHash_.Name() + ")";
         arrival.stored = sent;

@@ -115,8 +115,10 @@ void Inet::Execute(const QString& url, const QString& command)
         job.remote = name->toStdString();
         job.verify = verifyArrival_;
         // Sent under a temporary name beside the final one, renamed once verified.
-        if (temporaryNames_)
-            job.remote = TemporaryName(job.finalRemote = job.remote);
+        if (temporaryNames_) {
+            job.finalRemote = job.remote;
+            job.remote = TemporaryName(job.remote);
+        }
         char* escaped = curl_easy_escape(nullptr, job.remote.c_str(), int(job.remote.size()));
         if (!escaped)
             throw InetError("nome del file sul server non codificabile");
