@@ -86,7 +86,7 @@ private:
     CURLcode Quote(const std::vector<std::string>& commands);
     ServerHash serverHash_;  // what this run's server offers
     std::optional<ContentHash> contentHash_;  // of the bytes the upload read
-    std::vector<std::string> replies_;  // the reply lines since the command began
+    std::vector<std::string> replies_;  // reply lines, gathered afresh by each Quote
     // --- end of proof of content ---
 
     static size_t Read(char* buffer, size_t size, size_t count, void* data);
