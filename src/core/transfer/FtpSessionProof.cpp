@@ -58,7 +58,9 @@ ContentHash* FtpSession::StartContentHash(const FtpJob& job)
 // upload, its reply is read afterwards.
 std::string FtpSession::CheckCommand(const FtpJob& job) const
 {
-    return "*" + (contentHash_ ? serverHash_.Command(job.remote) : "SIZE " + job.remote);
+    std::string command = "*";
+    command += contentHash_ ? serverHash_.Command(job.remote) : "SIZE " + job.remote;
+    return command;
 }
 
 // Returns the failure, "" when the server holds what was sent.
