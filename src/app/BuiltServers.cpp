@@ -31,10 +31,16 @@ ServerAddresses BuiltServers()
 #else
     constexpr bool ftpTls = false;
 #endif
+#ifdef MORVANTIL_FTP_TEMP_NAMES
+    constexpr bool ftpTempNames = true;
+#else
+    constexpr bool ftpTempNames = false;
+#endif
     return {LocalPortFromEnvironment(QStringLiteral(MORVANTIL_FTP_HOST), "MORVANTIL_LOCAL_FTP_PORT"),
             LocalPortFromEnvironment(QStringLiteral(MORVANTIL_UPDATE_BASE_URL), "MORVANTIL_LOCAL_UPDATE_PORT"),
             60,
             ftpTls,
             QByteArray(FtpAuthoritiesPem),
-            QByteArray(UpdatePublicKey)};
+            QByteArray(UpdatePublicKey),
+            ftpTempNames};
 }

@@ -77,6 +77,8 @@ private slots:
     void destroyedDuringAnUploadReturnsPromptly();
     void localFilesThatBlockFailWithinTheLimit();
     void aFileThatChangesWhileSentFails();
+    void provesTheContentOrRemovesTheFile_data();
+    void provesTheContentOrRemovesTheFile();
 };
 
 void TestInetFtp::uploadsEveryFileOverOneConnection()
@@ -350,6 +352,73 @@ void TestInetFtp::aFileThatChangesWhileSentFails()
     // What the server got is no export at all: it does not stay under the export's name.
     QVERIFY2(outcome.endsWith(QStringLiteral("il file dia.txt è stato rimosso dal server")), qPrintable(outcome));
     QCOMPARE(peer.Received(QStringLiteral("dia.txt")), QByteArray("<missing>"));
+}
+
+void TestInetFtp::provesTheContentOrRemovesTheFile_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<bool>("temporaryNames");
+    QTest::addColumn<QStringList>("proofs");  // of the file, then of an empty one; or the failure
+    QTest::addColumn<QString>("asked");       // the command that asked for the proof
+
+    const QString proftpd = QStringLiteral("proftpd_server.py"), pyftpdlib = QStringLiteral("ftp_server.py");
+    const QStringList sha256{"SHA-256", "SHA-256"}, sizes{"", ""};
+    QTest::newRow("ProFTPD: HASH, SHA-256 selected") << proftpd << QStringList() << false << sha256 << "HASH ";
+    // Its XSHA256 refuses an empty file: the size is that file's proof.
+    QTest::newRow("ProFTPD: XSHA256") << proftpd << QStringList{"--digest", "opts-refused"} << false
+                                      << QStringList{"SHA-256", ""} << "XSHA256 ";
+    QTest::newRow("pyftpdlib: no hash") << pyftpdlib << QStringList() << false << sizes << "SIZE ";
+    QTest::newRow("a reply without a hash") << pyftpdlib << QStringList{"--hashes", "garbled"} << false << sizes
+                                            << "SIZE ";
+    QTest::newRow("one byte changed") << pyftpdlib << QStringList{"--hashes", "stored", "--flip-byte"} << false
+                                      << QStringList{"failed: il contenuto del file 042_DIA.txt sul server è diverso da "
+                                                     "quello inviato (SHA-256); il file 042_DIA.txt è stato rimosso "
+                                                     "dal server"} << "HASH ";
+    QTest::newRow("ProFTPD, temporary names") << proftpd << QStringList() << true << sha256 << "RNTO ";
+    QTest::newRow("pyftpdlib, temporary names") << pyftpdlib << QStringList() << true << sizes << "RNTO ";
+    QTest::newRow("no rename onto an existing file") << pyftpdlib << QStringList{"--refuse-rename", "onto-existing"}
+                                                     << true << sizes << "DELE 042_DIA.txt";
+    QTest::newRow("no rename") << pyftpdlib << QStringList{"--refuse-rename", "always"} << true
+                               << QStringList{"failed: il server non ha rinominato 042_DIA.txt.part in 042_DIA.txt "
+                                              "(550 Cannot create a file when that file already exists.); il file "
+                                              "042_DIA.txt.part è stato rimosso dal server"} << "RNTO ";
+}
+
+void TestInetFtp::provesTheContentOrRemovesTheFile()
+{
+    QFETCH(QString, server);
+    QFETCH(QStringList, switches);
+    QFETCH(bool, temporaryNames);
+    QFETCH(QStringList, proofs);
+    QFETCH(QString, asked);
+    FtpPeer peer(switches, server);
+    QVERIFY(peer.Started());
+    // The last run's file, under the final name.
+    WriteFile(peer.Root(), QStringLiteral("042_DIA.txt"), "older");
+    QTemporaryDir local;
+    const QStringList files{WriteFile(local.path(), QStringLiteral("DIA.TXT"), Pattern(3000001, 10)),
+                            WriteFile(local.path(), QStringLiteral("EMPTY.TXT"), {})};
+    const QStringList remotes{QStringLiteral("042_DIA.txt"), QStringLiteral("042_EMPTY.txt")};
+    Inet inet(nullptr, 10);
+    inet.TemporaryNames(temporaryNames);
+    Connect(inet, peer.Url());
+    QCOMPARE(Outcome(inet), QString());
+    for (int i = 0; i < proofs.size(); ++i) {
+        inet.Execute(QString(), Put(files[i], remotes[i]));
+        const QString outcome = Outcome(inet);
+        if (proofs[i].startsWith(u"failed: ")) {
+            QCOMPARE(outcome, proofs[i]);
+            QCOMPARE(QDir(peer.Root()).entryList(QDir::Files), QStringList());
+        } else {
+            QCOMPARE(outcome, QString());
+            QCOMPARE(QString::fromStdString(inet.LastArrival().proof), proofs[i]);
+            QVERIFY(peer.Received(remotes[i]) == Pattern(i == 0 ? 3000001 : 0, 10));
+        }
+    }
+    QVERIFY2(peer.Count(QStringLiteral("CMD ") + asked) > 0, qPrintable(peer.Log().join(u'\n')));
+    if (!proofs[0].startsWith(u"failed: "))
+        QCOMPARE(QDir(peer.Root()).entryList(QDir::Files), remotes);
 }
 
 QTEST_GUILESS_MAIN(TestInetFtp)

@@ -210,7 +210,7 @@ void TestUpload::sendsTheFivePairsOverOneConnection()
     QStringList events{QStringLiteral("Trasferimento avviato: codice ISTAT \"%1\", cartella \"%2\", server %3")
                            .arg(code, run.path, peer.Host())};
     for (int i = 0; i < pairs.size(); ++i)
-        events << QStringLiteral("%1 (%2 byte) -> %3: inviato e verificato")
+        events << QStringLiteral("%1 (%2 byte) -> %3: inviato e verificato (dimensione)")
                       .arg(pairs[i].first).arg(size + i).arg(code + pairs[i].second);
     // After the version check's line: nothing answers at the fixture's update address.
     QCOMPARE(run.Log().value(0), QStringLiteral("Controllo aggiornamenti: nessuna risposta dal servizio: "

@@ -11,6 +11,7 @@ servers do, and --log records what it received, one line each:
   INCOMPLETE <name> <bytes>       an upload that ended early
 """
 import argparse
+import hashlib
 import logging
 import os
 import socket
@@ -55,6 +56,7 @@ def parse_arguments():
                         help="record when each USER and QUIT arrived, on the server's clock")
     parser.add_argument("--stop-with-stdin", action="store_true",
                         help="exit when stdin closes, so a crashed test leaves no server behind")
+    add_proof_arguments(parser)
     return parser.parse_args()
 
 
@@ -184,7 +186,70 @@ def make_handlers(options, log):
         def on_disconnect(self):
             log("DISCONNECT")
 
+    add_proof_of_content(ControlHandler, options)
     return ControlHandler
+
+
+# --- Proof of content: hashes, a store that changes a byte, refused renames ---------------
+def add_proof_arguments(parser):
+    parser.add_argument("--hashes", choices=("stored", "garbled"),
+                        help="offer HASH (SHA-256 selected) and XSHA256, answering the hash of the "
+                             "stored file, or a reply that holds none")
+    parser.add_argument("--flip-byte", action="store_true",
+                        help="store every upload with its middle byte changed, and still answer 226")
+    parser.add_argument("--refuse-rename", choices=("onto-existing", "always"),
+                        help="refuse RNTO onto an existing file, or every RNTO")
+
+
+def add_proof_of_content(handler, options):
+    received = handler.on_file_received
+
+    def on_file_received(self, file):
+        size = os.path.getsize(file)
+        if options.flip_byte and size:
+            with open(file, "r+b") as f:
+                f.seek(size // 2)
+                byte = f.read(1)[0]
+                f.seek(size // 2)
+                f.write(bytes([byte ^ 1]))
+        received(self, file)
+    handler.on_file_received = on_file_received
+
+    def answer(form):
+        def command(self, path):
+            try:
+                with open(path, "rb") as f:
+                    data = f.read()
+            except OSError as error:
+                self.respond("550 %s." % error.strerror)
+                return
+            digest = hashlib.sha256(data).hexdigest() if options.hashes == "stored" else "z" * 64
+            self.respond(form(len(data), digest, os.path.basename(path)))
+        return command
+
+    if options.hashes:
+        syntax = dict(perm="r", auth=True, arg=True, help="Syntax: <command> <SP> file-name.")
+        handler.proto_cmds = dict(handler.proto_cmds, HASH=syntax, XSHA256=syntax)
+        handler.ftp_HASH = answer(lambda size, digest, name: "213 SHA-256 0-%d %s %s" % (size, digest, name))
+        handler.ftp_XSHA256 = answer(lambda size, digest, name: "250 " + digest.upper())
+        feat = handler.ftp_FEAT
+
+        def ftp_FEAT(self, line):
+            self._extra_feats = self._extra_feats + ["HASH SHA-1;SHA-256*;", "XSHA256"]
+            feat(self, line)
+        handler.ftp_FEAT = ftp_FEAT
+
+    if options.refuse_rename:
+        rename = handler.ftp_RNTO
+
+        def ftp_RNTO(self, path):
+            if options.refuse_rename == "always" or os.path.exists(path):
+                self._rnfr = None
+                self.respond("550 Cannot create a file when that file already exists.")
+                return None
+            return rename(self, path)
+        handler.ftp_RNTO = ftp_RNTO
+# --- end of proof of content ---------------------------------------------------------------
 
 
 def main():

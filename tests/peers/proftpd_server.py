@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """ProFTPD on 127.0.0.1 for the tests and the benchmarks: Debian's proftpd-core (TLS from
-proftpd-mod-crypto) as a process of its own, with a configuration of its own and the
+proftpd-mod-crypto, file hashes from its mod_digest) as a process of its own, with a configuration of its own and the
 program's fixed account serving one folder. Prints the port it listens on as the first
 line on stdout. --log records every command once answered, as "CMD <command line>"
 (ProFTPD writes the password as "(hidden)"). With --tls: TLSRequired on, ProFTPD's
@@ -12,6 +12,7 @@ import ctypes
 import grp
 import os
 import pwd
+import shutil
 import signal
 import socket
 import subprocess
@@ -44,9 +45,14 @@ RequireValidShell off
 RootLogin on
 AllowOverwrite on
 ScoreboardScrub off
-"""
-TLS = """ModulePath /usr/lib/proftpd
-LoadModule mod_tls.c
+ModulePath {modules}
+LoadModule mod_digest.c
+{digest}"""
+# mod_digest offers HASH (SHA-1 selected, SHA-256 and others after OPTS HASH) and XMD5,
+# XSHA1, XSHA256, XSHA512. "opts-refused": OPTS HASH is refused, so that only the X
+# commands give SHA-256.
+DIGEST = {"all": "", "opts-refused": "<Limit OPTS_HASH>\n  DenyAll\n</Limit>\n"}
+TLS = """LoadModule mod_tls.c
 TLSEngine on
 TLSRequired on
 TLSRSACertificateFile "{0}"
@@ -73,8 +79,12 @@ def listening(port):
 def start(options, work):
     """ProFTPD on --port, or on a port that was free a moment ago; None if it did not come up."""
     port = options.port or free_port()
+    # The modules of the proftpd that runs, wherever its package was unpacked.
+    binary = os.path.realpath(shutil.which("proftpd") or "/usr/sbin/proftpd")
+    modules = os.path.join(os.path.dirname(os.path.dirname(binary)), "lib", "proftpd")
     config = CONFIG.format(port=port, work=work, user=pwd.getpwuid(os.getuid()).pw_name,
-                           group=grp.getgrgid(os.getgid()).gr_name)
+                           group=grp.getgrgid(os.getgid()).gr_name, modules=modules,
+                           digest=DIGEST[options.digest])
     if options.tls:
         config += TLS.format(*map(os.path.abspath, options.tls), work=work)
     if options.log:
@@ -110,6 +120,8 @@ def main():
     parser.add_argument("--port", type=int, default=0, help="0: a free port")
     parser.add_argument("--log", help="file that records the commands")
     parser.add_argument("--tls", nargs=2, metavar=("CERTFILE", "KEYFILE"))
+    parser.add_argument("--digest", choices=sorted(DIGEST), default="all",
+                        help="which hash commands mod_digest offers")
     parser.add_argument("--stop-with-stdin", action="store_true")
     options = parser.parse_args()
     if options.log:

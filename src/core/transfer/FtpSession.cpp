@@ -32,9 +32,11 @@ constexpr qint64 RemovalBoundMs = 10000;
 // time-out and the stalls, and a stop's grace, are checked at least this often.
 constexpr int LongestSleepMs = 500;
 
+}  // namespace
+
 // A failure after which the control connection has had the reply to everything it sent,
 // so that a further command's reply is its own.
-bool RepliesInStep(CURLcode result)
+bool FtpSession::RepliesInStep(CURLcode result)
 {
     switch (result) {
     case CURLE_OK:
@@ -49,6 +51,8 @@ bool RepliesInStep(CURLcode result)
         return false;
     }
 }
+
+namespace {
 
 void CloseSocket(curl_socket_t socket)
 {
@@ -90,6 +94,7 @@ struct Upload {
     QFile* file;
     FtpSession* session;
     std::atomic<qint64>* localFileSince;
+    ContentHash* hash;  // proof of content: fed every byte read, or null
 };
 
 }  // namespace
@@ -170,6 +175,7 @@ InetArrival FtpSession::Perform(const FtpJob& job)
         Prepare(job);
         Secure(job);
         connection_ = job;
+        quoteOutOfStep_ = false;
         curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
         // Connects and logs in, then stops: the connection stays for the commands.
         curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
@@ -178,12 +184,14 @@ InetArrival FtpSession::Perform(const FtpJob& job)
             curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
             Check(result);
         }
+        LearnServerHash(job);  // proof of content: FtpSessionProof.cpp
         break;
     case FtpJob::Put:
         return Put(job);
     case FtpJob::Remove:
         Drop();
         connection_ = job;
+        quoteOutOfStep_ = false;
         throw InetError(RemovePartial(job.remote, false));
     case FtpJob::Quit:
         // libcurl sends QUIT when it closes the connection and waits for the reply.
@@ -204,7 +212,7 @@ InetArrival FtpSession::Put(const FtpJob& job)
             throw InetError("file locale illeggibile o non regolare: "
                             + (job.local.isEmpty() ? "nessun percorso per " + job.remote : job.local.toStdString()));
     }
-    Upload upload{&file, this, &localFileSince_};
+    Upload upload{&file, this, &localFileSince_, StartContentHash(job)};
     Prepare(job);
     curl_easy_setopt(curl_, CURLOPT_URL, job.url.c_str());
     curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
@@ -213,7 +221,7 @@ InetArrival FtpSession::Put(const FtpJob& job)
     // Once the server has acknowledged the file, the same connection asks what it holds.
     // '*': a server without SIZE must not fail the upload; its reply is read below.
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> sizeCommand(
-        job.verify ? curl_slist_append(nullptr, ("*SIZE " + job.remote).c_str()) : nullptr,
+        job.verify ? curl_slist_append(nullptr, CheckCommand(job).c_str()) : nullptr,
         curl_slist_free_all);
     curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, sizeCommand.get());
     // Brenola may still be writing the file: libcurl sends the size it was told at the start,
@@ -246,12 +254,15 @@ InetArrival FtpSession::Put(const FtpJob& job)
     else if (result != CURLE_OK)
         failure = CurlCause(result, lastReply_, timeoutSeconds_);
     else if (job.verify)
-        failure = Verify(job, arrival, fileThere);
+        failure = ProveContent(job, arrival, fileThere);
+    // Sent under a temporary name: the final name gets it only once verified.
+    if (failure.empty() && !job.finalRemote.empty())
+        failure = MoveOntoFinalName(job);
     if (failure.empty())
         return arrival;
     // After a reply time-out or a broken connection, a late reply could be read as the next
     // command's: the connection is never used again.
-    const bool inStep = RepliesInStep(result) && ControlConnectionOpen();
+    const bool inStep = RepliesInStep(result) && !quoteOutOfStep_ && ControlConnectionOpen();
     if (!inStep)
         Abandon();
     // Whatever stops an upload midway leaves a cut file under its final name, which the
@@ -340,8 +351,9 @@ void FtpSession::Secure(const FtpJob& job)
 // Returns the failure, "" when the file arrived whole.
 std::string FtpSession::Verify(const FtpJob& job, InetArrival& arrival, bool& fileThere)
 {
-    curl_off_t sent = 0;
-    curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_off_t sent = arrival.sent;  // kept where SIZE was asked after the upload's end
+    if (sent < 0)
+        curl_easy_getinfo(curl_, CURLINFO_SIZE_UPLOAD_T, &sent);
     arrival.sent = sent;
     const std::string code = lastReply_.substr(0, 3);
     if (code == "213") {
@@ -518,6 +530,8 @@ size_t FtpSession::Read(char* buffer, size_t size, size_t count, void* data)
         LocalFileWait wait(*upload->localFileSince);
         read = upload->file->read(buffer, qint64(size * count));
     }
+    if (read > 0 && upload->hash)
+        upload->hash->Add(buffer, read);
     // A read that returns after the command was given up never finishes its upload.
     return read < 0 || upload->session->IsCancelled() ? CURL_READFUNC_ABORT : size_t(read);
 }
@@ -533,6 +547,8 @@ size_t FtpSession::Reply(char* data, size_t size, size_t count, void* self)
         session->storAccepted_ = true;
     if (line.rfind("227", 0) == 0 || line.rfind("229", 0) == 0)
         session->passiveReply_ = true;
+    if (session->replies_.size() < 1000)  // read by the proof of content
+        session->replies_.push_back(line);
     session->lastReply_ = std::move(line);
     return size * count;
 }

@@ -1,15 +1,19 @@
 #pragma once
 // One FTP connection through libcurl and the commands carried out over it. The worker's
 // thread alone runs the commands; the members marked so may be called from any thread.
+#include "core/transfer/ContentHash.h"
 #include "core/transfer/InetTypes.h"
+#include "core/transfer/ServerHash.h"
 
 #include <QString>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -28,6 +32,8 @@ struct FtpJob {
     QString local;         // Put: the file to send
     std::string remote;    // Put, Remove: its name on the server, as sent
     bool verify = true;    // Put: ask the server for the size it holds
+    // Proof of content: Connect asks FEAT for the server's hashes when verify is on.
+    std::string finalRemote;  // Put: the name `remote` takes once verified; "": sent under it
     unsigned generation = 0;
 };
 
@@ -78,6 +84,19 @@ private:
     bool ControlConnectionOpen();
     void Drop();
 
+    // --- Proof of content and temporary names (FtpSessionProof.cpp) ---
+    void LearnServerHash(const FtpJob& job);
+    ContentHash* StartContentHash(const FtpJob& job);
+    std::string CheckCommand(const FtpJob& job) const;
+    std::string ProveContent(const FtpJob& job, InetArrival& arrival, bool& fileThere);
+    std::string MoveOntoFinalName(const FtpJob& job);
+    CURLcode Quote(const std::vector<std::string>& commands);
+    ServerHash serverHash_;  // what this run's server offers
+    std::optional<ContentHash> contentHash_;  // of the bytes the upload read
+    std::vector<std::string> replies_;  // reply lines, gathered afresh by each Quote
+    // --- end of proof of content ---
+
+    static bool RepliesInStep(CURLcode result);
     static size_t Read(char* buffer, size_t size, size_t count, void* data);
     static size_t Reply(char* data, size_t size, size_t count, void* self);
     static int Progress(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
@@ -101,6 +120,7 @@ private:
     char errorText_[CURL_ERROR_SIZE] = {};
     std::string lastReply_;       // the server's last reply line
     FtpJob connection_;           // how the run connected, for a removal over a new connection
+    bool quoteOutOfStep_ = false; // a command after an upload got no reply in time
     curl_off_t uploadSize_ = -1;  // the size of the upload under way, -1 when none is
     bool cutByStop_ = false;      // the upload was ended early by Stop
     bool removing_ = false;       // a partial file is being removed: Stop no longer applies

@@ -45,7 +45,9 @@ public:
     void Stop();
     // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
     // count fails the command, as a refused upload does; a server that does not know the
-    // command is taken at its word. What the last upload that ended well found:
+    // command is taken at its word. Where the server offers a hash of its files (FEAT), that
+    // replaces SIZE: it must equal the hash of the bytes sent, or the file is removed and
+    // the command fails. What the last upload that ended well found:
     using Arrival = InetArrival;
     Arrival LastArrival() const;
     // On by default; off only to measure what the check costs.
@@ -59,6 +61,11 @@ public:
         requireTls_ = on;
         extraCaPem_ = extraCaPem;
     }
+
+    // Each file travels under a temporary name beside its final one and is renamed onto it
+    // (RNFR, RNTO) once verified, so the final name only ever holds a whole file; a server
+    // that will not rename onto an existing file has the old one removed first.
+    void TemporaryNames(bool on) { temporaryNames_ = on; }
 
     // --- HTTP: the version check ---
     // Blocks until the transfer has ended; the whole body as QString (type 0) or
@@ -107,6 +114,7 @@ private:
     QString password_;
     bool verifyArrival_ = true;
     bool requireTls_ = false;
+    bool temporaryNames_ = false;
     QByteArray extraCaPem_;
     QByteArray httpCaPem_;
     void Start(FtpJob job);

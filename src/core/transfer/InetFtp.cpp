@@ -1,6 +1,7 @@
 #include "core/transfer/FtpWorker.h"
 #include "core/transfer/Inet.h"
 #include "core/platform/Local8Bit.h"
+#include "core/transfer/TemporaryName.h"
 
 #include <QTimer>
 
@@ -97,7 +98,9 @@ void Inet::Execute()
     // A new connection, whatever an earlier run left behind.
     worker_->Cancel();
     localFileStall_.reset();
-    Start(ConnectJob());
+    FtpJob job = ConnectJob();
+    job.verify = verifyArrival_;  // proof of content: the server's hashes are learnt after the login
+    Start(std::move(job));
 }
 
 void Inet::Execute(const QString& url, const QString& command)
@@ -126,9 +129,14 @@ void Inet::Execute(const QString& url, const QString& command)
             throw InetError("nome del file sul server fuori dalla codifica del sistema: \"" + remote.toStdString()
                             + "\"");
         job.remote = name->toStdString();
-        runningRemote_ = job.remote;
         job.verify = verifyArrival_;
-        char* escaped = curl_easy_escape(nullptr, name->constData(), int(name->size()));
+        // Sent under a temporary name beside the final one, renamed once verified.
+        if (temporaryNames_) {
+            job.finalRemote = job.remote;
+            job.remote = TemporaryName(job.remote);
+        }
+        runningRemote_ = job.remote;
+        char* escaped = curl_easy_escape(nullptr, job.remote.c_str(), int(job.remote.size()));
         if (!escaped)
             throw InetError("nome del file sul server non codificabile");
         job.url = ServerRoot(root) + escaped;

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <stdexcept>
+#include <string>
 
 // Every failure of the transfer component: raised from the member call that meets it.
 class InetError : public std::runtime_error {
@@ -14,4 +15,5 @@ public:
 struct InetArrival {
     qint64 sent = -1;
     qint64 stored = -1;  // -1: the server could not tell
+    std::string proof;   // the hash the server's own matched ("SHA-256"); "": the size
 };

@@ -10,4 +10,5 @@ struct ServerAddresses {
     bool ftpTls = false;     // explicit FTPS: AUTH TLS before the login, protected data
     QByteArray ftpCaPem{};   // certificates trusted beside the system's, PEM; may be empty
     QByteArray updatePublicKey{};  // minisign public key line that signs the updates
+    bool ftpTempNames = false;  // send under a temporary name, rename once verified
 };

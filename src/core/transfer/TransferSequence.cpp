@@ -192,6 +192,7 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
     };
     try {
         inet_.RequireTls(servers_.ftpTls, servers_.ftpCaPem);
+        inet_.TemporaryNames(servers_.ftpTempNames);
         inet_.URL(QStringLiteral("ftp://") + servers_.ftpHost);
         inet_.UserName(ftpUserName);
         inet_.Password(ftpPassword);
@@ -226,7 +227,10 @@ TransferSequence::Outcome TransferSequence::Send(const std::function<void(const 
                            .arg(arrival.sent)
                            .arg(remote,
                                 arrival.stored >= 0
-                                    ? QStringLiteral("inviato e verificato")
+                                    // which proof: the server's hash of the file, or its size
+                                    ? QStringLiteral("inviato e verificato (%1)")
+                                          .arg(arrival.proof.empty() ? QStringLiteral("dimensione")
+                                                                     : QString::fromStdString(arrival.proof))
                                     : QStringLiteral("inviato, verifica non disponibile (il server non "
                                                      "conosce il comando SIZE)")));
             file.clear();
