@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 QPushButton* MakeButton(QWidget* window, const char* name, const QString& caption,
                         int left, int top, int width, int height)
@@ -34,6 +35,18 @@ QLineEdit* MakeTextBox(QWidget* window, const char* name, int left, int top, int
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(TwipsRect(left, top, width, height));
     return box;
+}
+
+void SetAltKey(QWidget* control, char letter)
+{
+    const QKeySequence key(QKeyCombination(Qt::AltModifier, Qt::Key(Qt::Key_A + (letter - 'A'))));
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setShortcut(key);
+        return;
+    }
+    auto* shortcut = new QShortcut(key, control);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, control, [control] { control->setFocus(Qt::ShortcutFocusReason); });
 }
 
 QLabel* MakeStatusLabel(QWidget* window, const char* name, const QString& caption,

@@ -130,6 +130,8 @@ void Form1::Command1_Click()
     Label1->setFocusPolicy(Qt::TabFocus);
     Label1->setFocus(Qt::OtherFocusReason);
     Command2->setFocusPolicy(Qt::NoFocus);
+    const QKeySequence closeKey = Command2->shortcut();
+    Command2->setShortcut(QKeySequence());
     Command1->setEnabled(false);
     Command3->setEnabled(false);
 
@@ -140,6 +142,7 @@ void Form1::Command1_Click()
         return;
     if (outcome == TransferSequence::Outcome::Failed)
         MsgBox(TransferSequence::FailedText, MbOkStop);
+    Command2->setShortcut(closeKey);
     ButtonsBack();
 }
 

@@ -43,6 +43,10 @@ Form1Layout::Form1Layout()
     Line1->setGeometry(TwipsToPixels(135), TwipsToPixels(2280),
                        TwipsToPixels(4560) - TwipsToPixels(135) + 1, 1);
 
+    SetAltKey(Command1, 'T');
+    SetAltKey(Command2, 'C');
+    SetAltKey(Command3, 'I');
+
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);
     Command1->setFocus();

@@ -34,6 +34,9 @@ Form2Layout::Form2Layout()
     Dir1->setAccessibleName(QStringLiteral("Cartelle"));
     Label1->setBuddy(Dir1);
 
+    SetAltKey(Command1, 'S');
+    SetAltKey(Command2, 'A');
+
     setTabOrder(Drive1, Command2);
     setTabOrder(Command2, Command1);
     setTabOrder(Command1, Dir1);

@@ -24,6 +24,10 @@ Form3Layout::Form3Layout()
     Picture1->setGeometry(TwipsRect(3840, 1320, 375, 375));
     Picture1->setCursor(Qt::PointingHandCursor);
     Picture1->setAccessibleName(QStringLiteral("Scegli cartella"));
+    SetAltKey(comune, 'I');
+    SetAltKey(percorso, 'P');
+    SetAltKey(Command1, 'S');
+    SetAltKey(Command2, 'C');
     // Each box is named by the label above it.
     Label1->setBuddy(comune);
     Label2->setBuddy(percorso);

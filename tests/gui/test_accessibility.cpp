@@ -174,6 +174,10 @@ void TestAccessibility::keysAlone()
     // Enter, Space or a screen reader's press; Escape leaves the picker, then the window.
     QVERIFY(QTest::qWaitForWindowActive(settings));
     QCOMPARE(QApplication::focusWidget(), settings->comune);
+    QTest::keyClick(settings, Qt::Key_P, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), settings->percorso);
+    QTest::keyClick(settings, Qt::Key_I, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), settings->comune);
     for (const auto key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_unknown}) {
         for (int i = 0; i < 4; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -200,6 +204,9 @@ void TestAccessibility::keysAlone()
     QTest::keyClick(settings->comune, Qt::Key_Escape);
     QVERIFY(settings->IsUnloaded());
     QVERIFY(main->isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    QTest::keyClick(main.get(), Qt::Key_I, Qt::AltModifier);  // pressed as a click: animated
+    QTRY_VERIFY(windows.Loaded<Form3>() && !main->isVisible());
 }
 
 void TestAccessibility::enlargedTextFits()
