@@ -82,7 +82,7 @@ void CheckTextFits(QWidget* window)
         int margins = 0;
         if (auto* button = qobject_cast<QPushButton*>(w)) {
             text = button->text().remove(u'&');
-            margins = 8;
+            margins = 4;  // the frame
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
             text = label->text().remove(u'&');
         } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<DriveListBox*>(w)) {
@@ -90,7 +90,10 @@ void CheckTextFits(QWidget* window)
         }
         if (text.isEmpty())
             continue;
-        QVERIFY2(metrics.horizontalAdvance(text) + margins <= visible, qPrintable(w->objectName() + ": " + text));
+        QVERIFY2(metrics.horizontalAdvance(text) + margins <= visible,
+                 qPrintable(QStringLiteral("%1 \"%2\": %3 + %4 px in %5 px, %6 pt").arg(w->objectName(), text)
+                                .arg(metrics.horizontalAdvance(text)).arg(margins).arg(visible)
+                                .arg(QFontInfo(w->font()).pointSizeF())));
         QVERIFY2(metrics.height() <= w->height(), qPrintable(w->objectName() + ": " + text));
     }
 }
