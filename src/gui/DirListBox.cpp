@@ -93,6 +93,8 @@ void DirListBox::Fill(const QString& directory)
     if (directory.isEmpty()) {
         path_.clear();
         clear();
+        setAccessibleDescription(QStringLiteral("Nessuna cartella aperta"));
+        emit Opened(QString());
         return;
     }
     path_ = QDir::cleanPath(directory);
@@ -124,6 +126,9 @@ void DirListBox::Fill(const QString& directory)
         auto* entry = new QListWidgetItem(openIcon, name);
         entry->setData(PathRole, level);
         entry->setData(LevelRole, i);
+        const QString depth = QStringLiteral("livello %1").arg(i + 1);
+        entry->setData(Qt::AccessibleDescriptionRole,
+                       i + 1 == levels.size() ? QStringLiteral("cartella aperta, ") + depth : depth);
         addItem(entry);
     }
     for (const QString& child : children) {
@@ -131,10 +136,13 @@ void DirListBox::Fill(const QString& directory)
         auto* entry = new QListWidgetItem(closedIcon, child);
         entry->setData(PathRole, base + child);
         entry->setData(LevelRole, int(levels.size()));
+        entry->setData(Qt::AccessibleDescriptionRole, QStringLiteral("livello %1").arg(levels.size() + 1));
         addItem(entry);
     }
     QListWidgetItem* current = item(int(levels.size()) - 1);
     setCurrentItem(current);
     setUpdatesEnabled(true);
     scrollToItem(current);
+    setAccessibleDescription(QStringLiteral("Cartella aperta: ") + Path());
+    emit Opened(Path());
 }

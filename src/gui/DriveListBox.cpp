@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QStorageInfo>
 
 #ifdef Q_OS_WIN
@@ -72,4 +75,18 @@ bool DriveListBox::Ready() const
     // A mounted root answers or fails on its own; the directory list tests it.
     return !Drive().isEmpty();
 #endif
+}
+
+void DriveListBox::paintEvent(QPaintEvent* event)
+{
+    QComboBox::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStyleOptionComboBox box;
+    initStyleOption(&box);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = style()->subControlRect(QStyle::CC_ComboBox, &box, QStyle::SC_ComboBoxEditField, this);
+    focus.backgroundColor = palette().color(QPalette::Base);
+    QStylePainter(this).drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }

@@ -17,4 +17,9 @@ public:
 signals:
     // The selected drive has changed.
     void Change();
+
+protected:
+    // Some styles draw no focus on a drop-down list that cannot be typed in: this one
+    // always shows it.
+    void paintEvent(QPaintEvent* event) override;
 };

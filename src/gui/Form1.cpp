@@ -125,11 +125,13 @@ void Form1::Command1_Click()
 
     // Disabling the focused button would pass the focus along the tab order to "chiudi",
     // where the operator's next Space or Enter would end the program mid-upload. During
-    // the run no button holds the focus or can take it from the keyboard; a mouse click
-    // on "chiudi" still closes.
-    if (QWidget* focused = focusWidget())
-        focused->clearFocus();
+    // the run the focus rests on the status label, where a screen reader hears each step,
+    // and no button can take it from the keyboard; a mouse click on "chiudi" still closes.
+    Label1->setFocusPolicy(Qt::TabFocus);
+    Label1->setFocus(Qt::OtherFocusReason);
     Command2->setFocusPolicy(Qt::NoFocus);
+    const QKeySequence closeKey = Command2->shortcut();
+    Command2->setShortcut(QKeySequence());
     Command1->setEnabled(false);
     Command3->setEnabled(false);
 
@@ -140,6 +142,7 @@ void Form1::Command1_Click()
         return;
     if (outcome == TransferSequence::Outcome::Failed)
         MsgBox(TransferSequence::FailedText, MbOkStop);
+    Command2->setShortcut(closeKey);
     ButtonsBack();
 }
 
@@ -148,5 +151,6 @@ void Form1::ButtonsBack()
     Command1->setEnabled(true);
     Command3->setEnabled(true);
     Command2->setFocusPolicy(Qt::StrongFocus);
-    Command1->setFocus();
+    Command1->setFocus(Qt::OtherFocusReason);
+    Label1->setFocusPolicy(Qt::NoFocus);
 }

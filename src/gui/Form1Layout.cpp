@@ -17,21 +17,22 @@ Form1Layout::Form1Layout()
 
     Command1 = MakeButton(this, "Command1", QStringLiteral("Trasferimento"), 75, 1695, 1395, 420);
     Command2 = MakeButton(this, "Command2", QStringLiteral("chiudi"), 3720, 1695, 870, 420);
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("pronto"), 120, 1110, 4455, 270);
+    Label1 = MakeStatusLabel(this, "Label1", QStringLiteral("pronto"), 120, 1110, 4455, 270);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label1->setIndent(4);
-    MakeStatusColours(Label1);
     Command3 = MakeButton(this, "Command3", QStringLiteral("Impostazioni"), 1710, 1695, 1455, 420);
 
     Picture1 = new PictureBox(QStringLiteral(":/images/banner.gif"), this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(TwipsRect(120, 120, 4455, 930));
+    Picture1->setAccessibleName(QStringLiteral("Morvantil: da Brenola al server FTP"));
 
     Label2 = MakeLabel(this, "Label2", QStringLiteral("www.morvantil.it"), 105, 2370, 2985, 225);
 
     Picture2 = new PictureBox(QStringLiteral(":/images/footer.gif"), this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setGeometry(TwipsRect(3825, 2310, 780, 330));
+    Picture2->setAccessibleName(QStringLiteral("Invio FTP"));
 
     // A one-pixel horizontal separator from (135, 2280) to (4560, 2280), ends included.
     Line1 = new QFrame(this);
@@ -41,6 +42,10 @@ Form1Layout::Form1Layout()
     Line1->setLineWidth(1);
     Line1->setGeometry(TwipsToPixels(135), TwipsToPixels(2280),
                        TwipsToPixels(4560) - TwipsToPixels(135) + 1, 1);
+
+    SetAltKey(Command1, 'T');
+    SetAltKey(Command2, 'C');
+    SetAltKey(Command3, 'I');
 
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);

@@ -10,6 +10,13 @@ Form2::Form2()
     connect(Drive1, &DriveListBox::Change, this, &Form2::Drive1_Change);
     connect(Command1, &QPushButton::clicked, this, &Form2::Seleziona);
     connect(Command2, &QPushButton::clicked, this, &Form2::Annulla);
+    // What "Seleziona" takes is the open folder, not the highlighted one: say so.
+    const auto describe = [this](const QString& path) {
+        Command1->setAccessibleDescription(path.isEmpty() ? QString()
+                                                          : QStringLiteral("Prende la cartella aperta: ") + path);
+    };
+    connect(Dir1, &DirListBox::Opened, this, describe);
+    describe(Dir1->Path());
 }
 
 void Form2::Drive1_Change()

@@ -18,6 +18,7 @@ signals:
 protected:
     // Closing from the title bar does what "Annulla" does, so the settings window returns.
     void TitleBarClose() override { Annulla(); }
+    void EscapeKey() override { Annulla(); }
 
 private:
     void Drive1_Change();

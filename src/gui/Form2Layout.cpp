@@ -24,6 +24,18 @@ Form2Layout::Form2Layout()
     // Wider than the window: cut off at its right edge, as designed.
     Label1 = MakeLabel(this, "Label1", QStringLiteral("Selezionare il percorso dei file da caricare:"),
                        75, 75, 7230, 240);
+    Drive1->setAccessibleName(QStringLiteral("Unità"));
+    // Linux's screen readers take a drop-down list's name from a label, never from the
+    // list itself; this one is not shown.
+    auto* driveLabel = new QLabel(QStringLiteral("Unità"), this);
+    driveLabel->setObjectName(QStringLiteral("Drive1Label"));
+    driveLabel->setBuddy(Drive1);
+    driveLabel->hide();
+    Dir1->setAccessibleName(QStringLiteral("Cartelle"));
+    Label1->setBuddy(Dir1);
+
+    SetAltKey(Command1, 'S');
+    SetAltKey(Command2, 'A');
 
     setTabOrder(Drive1, Command2);
     setTabOrder(Command2, Command1);

@@ -18,4 +18,5 @@ public:
 
 protected:
     Form2Layout();
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Dialog; }
 };

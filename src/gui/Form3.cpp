@@ -3,7 +3,7 @@
 #include "core/settings/SettingsFile.h"
 #include "gui/Form2.h"
 #include "gui/MessageBox.h"
-#include "gui/PictureBox.h"
+#include "gui/PictureButton.h"
 #include "gui/WindowRegistry.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@ Form3::Form3()
 {
     connect(Command1, &QPushButton::clicked, this, &Form3::Salva);
     connect(Command2, &QPushButton::clicked, this, &Form3::Chiudi);
-    connect(Picture1, &PictureBox::Click, this, &Form3::Picture1_Click);
+    connect(Picture1, &QAbstractButton::clicked, this, &Form3::Picture1_Click);
 }
 
 void Form3::Load()

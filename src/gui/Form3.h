@@ -23,6 +23,7 @@ protected:
     void Load() override;
     // Closing from the title bar does what "Chiudi" does, so the main window returns.
     void TitleBarClose() override { Chiudi(); }
+    void EscapeKey() override { Chiudi(); }
 
 private:
     void FolderChosen(const QString& folder);

@@ -1,7 +1,7 @@
 #pragma once
+#include "gui/PictureButton.h"
 #include "gui/Window.h"
 
-class PictureBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,8 +16,9 @@ public:
     QLabel* Label2;
     QPushButton* Command1;  // "Salva"
     QPushButton* Command2;  // "Chiudi"
-    PictureBox* Picture1;   // opens the folder picker
+    PictureButton* Picture1;  // opens the folder picker
 
 protected:
     Form3Layout();
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Dialog; }
 };

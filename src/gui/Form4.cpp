@@ -28,7 +28,9 @@ Form4::Form4()
     setPalette(background);
     setAutoFillBackground(true);
 
-    Label1 = MakeLabel(this, "Label1", QString(), 120, 105, 5880, 195);
-    MakeStatusColours(Label1);
+    Label1 = MakeStatusLabel(this, "Label1", QString(), 120, 105, 5880, 195);
     Label1->setFont(MsSansSerifBold());
+    // The window's one control holds the focus, so that what it says is read out as it
+    // changes; it still takes no focus from Tab or the mouse.
+    Label1->setFocus();
 }

@@ -1,10 +1,14 @@
 #pragma once
 #include <QRect>
-#include <QtMath>
 
 // Layouts are given in twips; 15 twips make one pixel at 96 dpi. Higher resolutions
-// are left to Qt's device-pixel ratio, which scales these logical pixels.
-constexpr int TwipsToPixels(int twips) { return (twips * 2 + 15) / 30; }
+// are left to Qt's device-pixel ratio, which scales these logical pixels; an enlarged
+// system font scales them too (TextScale), so that no caption is cut.
+int TwipsToPixels(int twips);
+
+// How much larger than the layouts' own the operator's font is: 1 at the size the
+// layouts were drawn for, never less.
+double TextScale();
 
 inline QRect TwipsRect(int left, int top, int width, int height)
 {

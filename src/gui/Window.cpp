@@ -1,11 +1,16 @@
 #include "gui/Window.h"
 #include "gui/Twips.h"
 
+#include "gui/Accessibility.h"
+
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QKeyEvent>
 
 Window::Window(QWidget* parent) : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    InstallAccessibility();
 }
 
 void Window::RunLoad()
@@ -56,4 +61,33 @@ void Window::closeEvent(QCloseEvent* event)
 void Window::SetClientSizeTwips(int width, int height)
 {
     setFixedSize(TwipsToPixels(width), TwipsToPixels(height));
+}
+
+bool Window::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // The focus shows from the start, not only once Tab has been pressed: the operator
+    // may never touch the mouse.
+    if (event->type() == QEvent::WindowActivate)
+        setAttribute(Qt::WA_KeyboardFocusChange);
+    return handled;
+}
+
+void Window::keyPressEvent(QKeyEvent* event)
+{
+    // Keys the focused control leaves unused arrive here. A held key presses once.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && plain) {
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+            button && button->isEnabled() && !event->isAutoRepeat())
+            button->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && plain) {
+        if (!event->isAutoRepeat())
+            EscapeKey();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QAccessible>
 #include <QWidget>
 
 // A top-level window with the lifetime the program's windows have: created and loaded
@@ -19,6 +20,9 @@ public:
     // Run by the registry once, before the window is first shown.
     void RunLoad();
 
+    // What screen readers call the window; its caption is its name.
+    virtual QAccessible::Role AccessibleRole() const { return QAccessible::Window; }
+
 signals:
     void Unloaded(Window* window);
 
@@ -27,6 +31,11 @@ protected:
     // What a close request from the title bar does; by default it unloads the window.
     virtual void TitleBarClose() { Unload(); }
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    // Enter presses the focused button; Escape does EscapeKey().
+    void keyPressEvent(QKeyEvent* event) override;
+    // What Escape does: by default nothing.
+    virtual void EscapeKey() {}
 
     // Client area in twips, as the layouts give it.
     void SetClientSizeTwips(int width, int height);

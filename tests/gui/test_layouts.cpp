@@ -142,7 +142,8 @@ void TestLayouts::settingsWindow()
                  {"Command1", "Salva", {8, 128, 89, 28}},
                  {"Command2", "Chiudi", {192, 128, 89, 28}},
                  {"Picture1", QString(), {256, 88, 25, 25}}});
-    QCOMPARE(TabOrder(form.get(), form->comune, 4), QStringList({"comune", "percorso", "Command1", "Command2"}));
+    QCOMPARE(TabOrder(form.get(), form->comune, 6),
+             QStringList({"comune", "percorso", "Command1", "Command2", "Picture1", "comune"}));
     form->show();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QCOMPARE(QApplication::focusWidget(), form->comune);

@@ -1,0 +1,196 @@
+// What a screen reader meets in the four windows and what a clerk without a mouse can do.
+#include "gui/DirListBox.h"
+#include "gui/Form1.h"
+#include "gui/Form2.h"
+#include "gui/Form3.h"
+#include "gui/Form4.h"
+#include "gui/WindowRegistry.h"
+#include "support/WindowTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
+using A = QAccessible;
+
+namespace {
+
+// What is said for a control: on Linux a drop-down list's label is in a relation.
+QString Spoken(QAccessibleInterface* control)
+{
+    const auto labels = control->relations(A::Label);
+    return (labels.isEmpty() ? control : labels.first().first)->text(A::Name);
+}
+
+void CheckTree(QWidget* window, A::Role role, const QList<std::tuple<const char*, A::Role, QString>>& controls)
+{
+    QAccessibleInterface* top = A::queryAccessibleInterface(window);
+    QVERIFY(top->role() == role && top->text(A::Name) == window->windowTitle());
+    for (const auto& [object, kind, name] : controls) {
+        QAccessibleInterface* control = A::queryAccessibleInterface(window->findChild<QWidget*>(object));
+        QVERIFY2(top->indexOfChild(control) >= 0 && control->role() == kind, object);
+        QCOMPARE(Spoken(control), name);
+    }
+    for (int i = 0; i < top->childCount(); ++i)  // nothing the keyboard reaches is unnamed
+        QVERIFY(!top->child(i)->state().focusable || !Spoken(top->child(i)).isEmpty());
+}
+
+void CheckTextFits(QWidget* window)
+{
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(w);
+        auto* button = qobject_cast<QPushButton*>(w);
+        const QString text = label ? label->text() : button ? button->text() : qobject_cast<QLineEdit*>(w) ? "Ég" : "";
+        const int room = std::min(w->width(), window->width() - w->x()) - (button ? 4 : 0);
+        QVERIFY2(text.isEmpty() || (w->fontMetrics().horizontalAdvance(text) <= room && w->fontMetrics().height() <= w->height()),
+                 qPrintable(text));
+    }
+}
+
+}  // namespace
+
+class TestAccessibility : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { ResetWindows(); }
+
+    void rolesAndNames()
+    {
+        CheckTree(std::make_unique<Form1>().get(), A::Window,
+                  {{"Command1", A::Button, "Trasferimento"}, {"Label1", A::StatusBar, "pronto"},
+                   {"Picture1", A::Graphic, "Morvantil: da Brenola al server FTP"}, {"Picture2", A::Graphic, "Invio FTP"}});
+        const auto picker = std::make_unique<Form2>();
+        CheckTree(picker.get(), A::Dialog, {{"Drive1", A::ComboBox, "Unità"}, {"Dir1", A::List, "Cartelle"}});
+        // The open folder, which "Seleziona" takes, and each row's level.
+        QAccessibleInterface* list = A::queryAccessibleInterface(picker->Dir1);
+        const int depth = picker->Dir1->currentRow() + 1;
+        QCOMPARE(list->text(A::Description), "Cartella aperta: " + picker->Dir1->Path());
+        QCOMPARE(list->child(0)->text(A::Description), QString("livello 1"));
+        QCOMPARE(list->child(depth - 1)->text(A::Description), QString("cartella aperta, livello %1").arg(depth));
+        CheckTree(std::make_unique<Form3>().get(), A::Dialog,
+                  {{"comune", A::EditableText, "Codice ISTAT Comune"}, {"percorso", A::EditableText, "Percorso files Brenola"},
+                   {"Picture1", A::Button, "Scegli cartella"}});
+        CheckTree(std::make_unique<Form4>().get(), A::Window, {{"Label1", A::StatusBar, ""}});
+    }
+
+    void keysAlone()
+    {
+        ScratchDir scratch;
+        auto& windows = WindowRegistry::Instance();
+        const auto main = std::make_unique<Form1>();
+        main->Show();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QVERIFY(main->testAttribute(Qt::WA_KeyboardFocusChange));  // the focus shows at once
+        QTest::keyClick(main->Command1, Qt::Key_Escape);
+        QTest::keyClick(main->Command1, Qt::Key_Tab);
+        QTest::keyClick(main->Command2, Qt::Key_Tab);
+        QTest::keyClick(main->Command3, Qt::Key_Return);
+        QPointer<Form3> settings = windows.Loaded<Form3>();
+        QVERIFY(settings && !main->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QTest::keyClick(settings, Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), settings->percorso);
+        // The chooser, last in the tab order, opens the picker on Enter, Space, a screen
+        // reader's press (animated); Escape leaves the picker, then the settings.
+        for (const auto key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_unknown}) {
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), settings->Picture1);
+            if (key == Qt::Key_unknown)
+                A::queryAccessibleInterface(settings->Picture1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            else
+                QTest::keyClick(settings->Picture1, key);
+            QTRY_VERIFY(windows.Loaded<Form2>() && !settings->isVisible());
+            QVERIFY(QTest::qWaitForWindowActive(windows.Loaded<Form2>()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(!windows.Loaded<Form2>() && settings->isVisible());
+            QVERIFY(QTest::qWaitForWindowActive(settings));
+            settings->percorso->setFocus();
+        }
+        QTest::keyClick(settings->percorso, Qt::Key_Escape);
+        QVERIFY(settings->IsUnloaded() && main->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QTest::keyClick(main.get(), Qt::Key_I, Qt::AltModifier);
+        QTRY_VERIFY(windows.Loaded<Form3>() && !main->isVisible());
+    }
+
+    void enlargedTextFits()
+    {
+        const QFont designed = QApplication::font();
+        for (const double factor : {1.0, 1.5, 2.0}) {
+            QFont font = designed;
+            font.setPointSizeF(std::max(QFontInfo(designed).pointSizeF(), 9.0) * factor);
+            QApplication::setFont(font);
+            const auto main = std::make_unique<Form1>();
+            QCOMPARE(main->size(), QSize(312, 176) * factor);  // the layout keeps its proportions
+            main->Label1->setText("Caricamento file PROFESSIONISTI in corso...");
+            const auto progress = std::make_unique<Form4>();
+            progress->Label1->setText("Nuova versione disponibile. Scaricamento in corso...");
+            const auto picker = std::make_unique<Form2>();
+            const auto settings = std::make_unique<Form3>();
+            for (QWidget* window : {(QWidget*)main.get(), (QWidget*)progress.get(), (QWidget*)picker.get(), (QWidget*)settings.get()})
+                CheckTextFits(window);
+        }
+        QApplication::setFont(designed);
+    }
+
+    void statusChangesAnnounced()
+    {
+        if (!QTest::qWaitFor([] { return A::isActive(); }, 5000))
+            QSKIP(qPrintable(QGuiApplication::platformName() + ": no accessibility bridge (on Linux: X and the AT-SPI bus)"));
+        static QStringList heard;
+        A::installUpdateHandler([](QAccessibleEvent* e) {
+            if (e->accessibleInterface() && (e->type() == A::Focus || e->type() == A::NameChanged))
+                heard << e->object()->objectName() + " " + e->accessibleInterface()->text(A::Name);
+        });
+        // A run that cannot connect: the focus on the status as it starts, and back after.
+        ScratchDir scratch;
+        for (const char* name : {"DIA.TXT", "PERMCOSTR.TXT", "DIA_IMPRESE.TXT", "CLI_IMPRESE.TXT", "PROFESSIONISTI.TXT"})
+            scratch.write(name, "x");
+        scratch.write("path.dat", scratch.path().toUtf8() + "\r\n");
+        scratch.write("com.dat", "001122\r\n");
+        const ServerAddresses nowhere{"127.0.0.1:1", "http://127.0.0.1:1", 5};
+        WindowRegistry::Instance().SetFactory<Form1>([nowhere] { return new Form1(nowhere); });
+        MessageBoxWatcher boxes;
+        Form1* main = WindowRegistry::Instance().Start<Form1>();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        heard.clear();
+        QTest::keyClick(main->Command1, Qt::Key_Return);
+        std::make_unique<Form4>()->Label1->setText("Nuova versione disponibile. Scaricamento in corso...");
+        A::installUpdateHandler(nullptr);
+        QCOMPARE(boxes.seen().size(), 1);
+        qsizetype at = 0;
+        for (const char* expected : {"Label1 pronto", "Label1 elaborazione in corso...", "Command1 Trasferimento",
+                                     "Label1 Nuova versione disponibile. Scaricamento in corso..."})
+            QVERIFY2((at = heard.indexOf(expected, at)) >= 0, expected);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+#ifdef Q_OS_LINUX
+    // The events need Qt's AT-SPI bridge: the program runs again on an X display of its own
+    // with a session bus and the accessibility bus, when the tools are there.
+    if (qEnvironmentVariableIsEmpty("MORVANTIL_A11Y_BUS") && system("command -v dbus-run-session Xvfb >/dev/null") == 0) {
+        qputenv("MORVANTIL_A11Y_BUS", "1");
+        qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        const char* run =
+            "exec 5<> <(:); Xvfb -displayfd 5 -nolisten tcp -noreset -screen 0 1024x768x24 >/dev/null 2>&1 & x=$!; "
+            "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null; "
+            "if read -r -t 20 d <&5; then DISPLAY=:$d QT_QPA_PLATFORM=xcb \"$@\"; else \"$@\"; fi; s=$?; kill $x; exit $s";
+        std::vector<const char*> args{"dbus-run-session", "--", "bash", "-c", run, "bash"};
+        args.insert(args.end(), argv, argv + argc);
+        args.push_back(nullptr);
+        execvp(args[0], const_cast<char**>(args.data()));
+    }
+#endif
+    QApplication app(argc, argv);
+    TestAccessibility test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_accessibility.moc"
