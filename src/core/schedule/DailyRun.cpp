@@ -11,13 +11,14 @@ const QString DailyRun::Arguments = QStringLiteral("--invia --automatico");
 
 namespace {
 
-void RefuseLineBreaks(const QString& text)
+void RefuseControlCharacters(const QString& text)
 {
     for (const QChar c : text)
         if (c.unicode() < 0x20)
             throw ScheduleError("il percorso contiene caratteri di controllo: " + text.toStdString());
 }
 
+#ifndef Q_OS_WIN
 // The run as the scheduler holds it after a registration that it accepted.
 DailyRun Confirmed(const std::optional<DailyRun>& run)
 {
@@ -25,13 +26,14 @@ DailyRun Confirmed(const std::optional<DailyRun>& run)
         throw ScheduleError("la pianificazione registrata non si ritrova");
     return *run;
 }
+#endif
 
 }  // namespace
 
 DailyRun ScheduleDailyRun(const QTime& time, const QString& folder, const QString& program)
 {
-    RefuseLineBreaks(folder);
-    RefuseLineBreaks(program);
+    RefuseControlCharacters(folder);
+    RefuseControlCharacters(program);
     DailyRun run{QTime(time.hour(), time.minute()), folder, program, {}};
 #ifdef Q_OS_WIN
     WindowsTask::Install(run);

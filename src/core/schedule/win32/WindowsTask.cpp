@@ -33,10 +33,11 @@ std::string Failure(const char* what, HRESULT result)
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, DWORD(result), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString shown = text ? QString::fromWCharArray(text).trimmed() : QString();
+    QString message = QStringLiteral("%1: 0x%2").arg(QString::fromUtf8(what), QString::number(quint32(result), 16));
+    if (text)
+        message += u' ' + QString::fromWCharArray(text).trimmed();
     LocalFree(text);
-    return std::string(what) + ": 0x" + QString::number(quint32(result), 16).toStdString()
-           + (shown.isEmpty() ? std::string() : " " + shown.toStdString());
+    return message.trimmed().toStdString();
 }
 
 // The scheduler's root folder, for the length of `use`, on an apartment of this call's own.
