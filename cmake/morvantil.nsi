@@ -3,6 +3,7 @@
 ; starts it and ends, so it waits for the old Morvantil.exe to exit before replacing it.
 ; makensis -DVERSION=1.3 -DPROGRAM=<Morvantil.exe> -DICON=<morvantil.ico> -DOUTFILE=<setup.exe>
 ;          [-DSIGN=<command that signs the file named after it>] morvantil.nsi
+; Silent with a daily send: Morvantil-setup.exe /S /INVIO=17:00
 Unicode true
 ; 64-bit Windows 10/11; a 64-bit installer also runs where 32-bit programs cannot.
 Target amd64-unicode
@@ -10,6 +11,8 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
 !include "MUI2.nsh"
+!include "nsDialogs.nsh"
+!include "FileFunc.nsh"
 
 !define PRODUCT "Morvantil"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
@@ -33,6 +36,13 @@ AllowSkipFiles off
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_FUNCTION StartProgram
+; "Invio automatico": a box to tick and a time; left unticked, what is set stays as it is.
+Var DailySendBox
+Var DailySendField
+Var DailySendOn
+Var DailySendTime
+
+Page custom DailySendPage DailySendPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -125,7 +135,50 @@ Section
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ; The daily send, from the working folder (the output path is the started program's).
+    IfSilent 0 +2
+        Call ReadDailySendOption
+    StrCmp $DailySendOn 1 0 daily_send_done
+        ExecWait '"$INSTDIR\${PRODUCT}.exe" --pianifica $DailySendTime' $0
+        StrCmp $0 0 daily_send_done
+        MessageBox MB_OK|MB_ICONEXCLAMATION "L'invio automatico alle $DailySendTime non è stato pianificato (ora nel formato HH:MM, per esempio 17:00; i dettagli sono in ${WORKDIR}\morvantil.log). Il programma è installato: per pianificarlo, eseguire di nuovo l'installazione." /SD IDOK
+    daily_send_done:
 SectionEnd
+
+; /INVIO=HH:MM: the daily send at that time.
+Function ReadDailySendOption
+    StrCpy $DailySendTime "17:00"
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/INVIO=" $R1
+    IfErrors +3
+        StrCpy $DailySendOn 1
+        StrCpy $DailySendTime $R1
+FunctionEnd
+
+Function DailySendPage
+    StrCmp $DailySendTime "" 0 +2
+        Call ReadDailySendOption
+    !insertmacro MUI_HEADER_TEXT "Invio automatico" "I file di Brenola possono partire ogni giorno da soli, senza aprire ${PRODUCT}."
+    nsDialogs::Create 1018
+    Pop $0
+    ${NSD_CreateCheckbox} 0 0 100% 12u "&Inviare ogni giorno i file nuovi all'ora indicata"
+    Pop $DailySendBox
+    StrCmp $DailySendOn 1 0 +2
+        ${NSD_Check} $DailySendBox
+    ${NSD_CreateLabel} 12u 22u 40u 12u "&Ora:"
+    Pop $0
+    ${NSD_CreateText} 54u 20u 40u 12u "$DailySendTime"
+    Pop $DailySendField
+    ${NSD_CreateLabel} 12u 40u 100% 36u "Se il computer è spento a quell'ora, l'invio parte alla prima accensione. Se non riesce, ${PRODUCT} lo dice all'apertura successiva."
+    Pop $0
+    nsDialogs::Show
+FunctionEnd
+
+Function DailySendPageLeave
+    ${NSD_GetState} $DailySendBox $DailySendOn
+    ${NSD_GetText} $DailySendField $DailySendTime
+FunctionEnd
 
 ; An install that failed leaves no new program beside the old one.
 Function .onInstFailed
@@ -139,6 +192,8 @@ FunctionEnd
 
 ; The working folder stays, with the settings files in it.
 Section "Uninstall"
+    ; The daily send goes with the program it would start.
+    ExecWait '"$INSTDIR\${PRODUCT}.exe" --pianifica no'
     !insertmacro UntilProgramFree DeleteProgram "la disinstallazione"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\${PRODUCT}*.new"

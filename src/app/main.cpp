@@ -1,5 +1,7 @@
 #include "app/BuiltServers.h"
 #include "app/CommandLine.h"
+#include "app/ScheduleCommand.h"
+#include "app/SendAutomatic.h"
 #include "app/SendUnattended.h"
 #include "core/platform/Console.h"
 
@@ -10,15 +12,19 @@
 namespace {
 
 // The command-line modes: no window, no display needed (cron, the Task Scheduler).
-int RunWithoutWindows(int argc, char* argv[], CommandLineMode mode)
+int RunWithoutWindows(int argc, char* argv[], const CommandLine& line)
 {
     QCoreApplication app(argc, argv);
     AttachToParentConsole();
-    switch (mode) {
+    const auto out = [](const QString& text) { PrintLine(text); };
+    const auto err = [](const QString& text) { PrintLine(text, true); };
+    switch (line.mode) {
     case CommandLineMode::Send:
-        return SendUnattended(
-            BuiltServers(), [](const QString& line) { PrintLine(line); },
-            [](const QString& line) { PrintLine(line, true); });
+        if (line.automatic)
+            return SendAutomatic(BuiltServers(), line.retryWaits, out, err);
+        return SendUnattended(BuiltServers(), out, err);
+    case CommandLineMode::Schedule:
+        return ScheduleCommand(line.schedule, out, err);
     case CommandLineMode::Version:
         PrintLine(VersionLine());
         return ExitSent;
@@ -40,11 +46,11 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    CommandLineMode mode = ParseCommandLine(arguments);
+    CommandLine line = ParseCommandLine(arguments);
     // Without a display Qt would abort; "-invia" from cron deserves the usage instead.
-    if (mode == CommandLineMode::Window && !CanShowWindows())
-        mode = CommandLineMode::UsageError;
-    if (mode != CommandLineMode::Window)
-        return RunWithoutWindows(argc, argv, mode);
+    if (line.mode == CommandLineMode::Window && !CanShowWindows())
+        line.mode = CommandLineMode::UsageError;
+    if (line.mode != CommandLineMode::Window)
+        return RunWithoutWindows(argc, argv, line);
     return RunWithWindows(argc, argv);
 }

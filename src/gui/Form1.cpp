@@ -5,6 +5,7 @@
 #include "gui/CheckForUpdate.h"
 #include "gui/Form3.h"
 #include "gui/MessageBox.h"
+#include "gui/ScheduledRunNotice.h"
 #include "gui/WindowRegistry.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,8 @@ void Form1::Load()
     if (IsUnloaded())
         return;
 #endif
+
+    TellOfFailedScheduledRun(this);
 
     const QStringList names = TransferSequence::LocalNames();
     dia = names[0];

@@ -1,11 +1,12 @@
 #!/bin/bash
 # The installer under Wine, as an operator's PC meets it: a silent install for the current
-# user puts the program, its uninstaller and a Start-menu shortcut in place; the installed
-# program starts in the shortcut's working folder; an installer started while Morvantil
-# runs (the update hand-over) waits for it to end, or fails after a minute changing nothing;
-# a second installer meanwhile fails at once, leaving the first one's work alone;
-# a silent uninstall waits for it too and keeps the settings files; signed, the installer and
-# what it installs pass osslsigncode verify. Usage: installer_test.sh SETUP.exe (WINEPREFIX set)
+# user puts the program, its uninstaller, a Start-menu shortcut and (/INVIO) the daily task
+# in place; the installed program starts in the shortcut's working folder; an installer
+# started while Morvantil runs (the update hand-over) waits for it to end, or fails after a
+# minute changing nothing; a second installer meanwhile fails at once, leaving the first
+# one's work alone; a silent uninstall waits for it too, keeps the settings files and
+# removes the daily task; signed, the installer and what it installs pass osslsigncode
+# verify. Usage: installer_test.sh SETUP.exe (WINEPREFIX set)
 set -euo pipefail
 setup="$(realpath "$1")"
 program_built="$(dirname "$setup")/Morvantil.exe"
@@ -50,8 +51,22 @@ xvfb_pid=$!
 read -r -t 20 display <&5 || fail "Xvfb did not start"
 export DISPLAY=":$display"
 
-step "silent install"
-timeout 120 wine "$setup" /S || fail "the silent install ended with status $?"
+# Task Scheduler keeps each task's definition as a file of its own.
+task="$WINEPREFIX/drive_c/windows/system32/tasks/Morvantil invio automatico ($(id -un))"
+
+step "silent install, with the daily send at 06:30"
+timeout 120 wine "$setup" /S /INVIO=06:30 || fail "the silent install ended with status $?"
+/usr/bin/python3 - "$task" <<'PY' || fail "no daily task at 06:30"
+import sys
+raw = open(sys.argv[1], "rb").read()
+text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("utf-8-sig")
+parts = ["<StartWhenAvailable>true<", "<ExecutionTimeLimit>PT1H<"]
+# Wine 8 keeps neither the trigger nor the action of a definition; Windows keeps both.
+if "<Triggers/>" not in text:
+    parts += ["T06:30:00<", "Morvantil.exe<", "--invia --automatico<", "AppData\\Local\\Morvantil<"]
+for part in parts:
+    assert part in text, part + "\n" + text
+PY
 cmp "$installed/Morvantil.exe" "$program_built" || fail "the installed program is not the one built"
 [ -f "$installed/uninstall.exe" ] || fail "no uninstaller"
 [ -d "$workdir" ] || fail "no working folder"
@@ -111,6 +126,7 @@ kill -9 "$program_pid" && program_pid=""
 for _ in $(seq 120); do [ -e "$installed/Morvantil.exe" ] || break; sleep 0.5; done
 [ ! -e "$installed/Morvantil.exe" ] || fail "the program is still installed"
 [ ! -e "$shortcut" ] || fail "the shortcut is still there"
+[ ! -e "$task" ] || fail "the daily task is still there"
 if wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvantil' >/dev/null 2>&1; then
     fail "the uninstall entry is still there"
 fi

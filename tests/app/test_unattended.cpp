@@ -4,11 +4,15 @@
 #include "app/CommandLine.h"
 #include "app/SendUnattended.h"
 #include "core/platform/StopRequests.h"
+#include "core/schedule/DailyRun.h"
+#include "core/schedule/LastScheduledRun.h"
 #include "core/transfer/TransferSequence.h"
 #include "support/FtpPeer.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
+#include <QTimer>
+#include <memory>
 #include <QtTest>
 
 #ifndef Q_OS_WIN
@@ -39,8 +43,10 @@ void Configure(const ScratchDir& dir, qint64 firstSize = 3000)
 // MORVANTIL_LOCAL_FTP_PORT).
 struct Program {
     QProcess process;
-    explicit Program(const ScratchDir& dir, const QStringList& arguments = {"--invia"})
+    explicit Program(const ScratchDir& dir, const QStringList& arguments = {"--invia"},
+                     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral(MORVANTIL_PROGRAM), arguments);
     }
@@ -218,6 +224,112 @@ private slots:
         QCOMPARE(SendHere(peer, nullptr, &err), int(ExitTransferFailed));
         QCOMPARE(err.mid(1), (QStringList{TransferSequence::FailedText, "Causa: morvantil.lock nella cartella di lavoro "
                                           + QDir::toNativeSeparators(QDir::currentPath()) + " non è un file: rimuoverlo"}));
+    }
+
+    void scheduledRuns()
+    {
+        if (!BuiltForThisMachine())
+            QSKIP("the program was built for a real server; the process cases need a local one");
+        ScratchDir dir;
+        Configure(dir);
+        const QStringList automatic{"--invia", "--automatico", "--riprova", "0,4,30"};
+
+        // Nobody listens yet: refused twice, then the server comes. Between the attempts the
+        // working folder is free, and every attempt has its log line.
+        Program retried(dir, automatic);
+        const auto log = [&] { return QString::fromUtf8(dir.read("morvantil.log")); };
+        QTRY_COMPARE_WITH_TIMEOUT(log().count("Invio automatico: nuovo tentativo fra "), 2, 30000);
+        QVERIFY(!QFile::exists(dir.file("morvantil.lock")));
+        FtpPeer peer(AtBuiltAddress());
+        QVERIFY2(peer.Started(), "the build's FTP port is taken (make run?)");
+        QCOMPARE(retried.Wait(), int(ExitSent));
+        QCOMPARE(log().count("Invio automatico: tentativo "), 3);
+        QCOMPARE(log().count("server non raggiungibile"), 2);
+        QCOMPARE(peer.Received("016024_DIA.txt"), dir.read("export/DIA.TXT"));
+        QCOMPARE(LastScheduledRun::Load()->result, LastScheduledRun::Result::Sent);
+
+        // The same files again: nothing is sent. A plain --invia sends them all the same.
+        Program again(dir, automatic);
+        QCOMPARE(again.Wait(), int(ExitSent));
+        QCOMPARE(again.Out(), QStringList{"Nessun file nuovo da inviare"});
+        QCOMPARE(peer.Count("CONNECT"), 1);
+        Program plain(dir);
+        QCOMPARE(plain.Wait(), int(ExitSent));
+        QCOMPARE(peer.Count("CONNECT"), 2);
+
+        // An export still being written is waited for: what goes is the whole of it.
+        QFile growing(dir.file("export/DIA.TXT"));
+        QVERIFY(growing.open(QIODevice::Append));
+        growing.write(QByteArray(1000, 'n'));
+        growing.flush();
+        int writes = 1;
+        QTimer writer;
+        QObject::connect(&writer, &QTimer::timeout, [&] {
+            growing.write(QByteArray(1000, 'n'));
+            growing.flush();
+            if (++writes == 12)
+                writer.stop();
+        });
+        writer.start(400);
+        Program waiting(dir, automatic);
+        QTRY_COMPARE_WITH_TIMEOUT(waiting.process.state(), QProcess::NotRunning, 60000);
+        QCOMPARE(writes, 12);
+        QCOMPARE(waiting.process.exitCode(), int(ExitSent));
+        QCOMPARE(peer.Received("016024_DIA.txt").size(), 15000);
+
+        // What will not pass by waiting is tried once; the record tells the windows.
+        peer.Stop();
+        FtpPeer refusing(AtBuiltAddress({"--password", "nuova"}));
+        QVERIFY(refusing.Started());
+        growing.write("x");
+        growing.close();
+        Program refused(dir, automatic);
+        QCOMPARE(refused.Wait(), int(ExitTransferFailed));
+        QCOMPARE(refusing.Count("CONNECT"), 1);
+        QVERIFY(log().contains(QRegularExpression("Invio automatico non riuscito: collegamento al server \\S+: "
+                                                  "accesso rifiutato dal server \\(530")));
+        QCOMPARE(LastScheduledRun::Load()->result, LastScheduledRun::Result::Failed);
+
+        // The schedule itself, from this working folder (on Linux through a stand-in crontab,
+        // on Windows Task Scheduler itself); wrong times change nothing.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+#ifndef Q_OS_WIN
+        QDir(dir.path()).mkdir("bin");
+        dir.write("bin/crontab", "#!/bin/sh\nt=\"$(dirname \"$0\")/table\"\n"
+                                 "if [ \"$1\" = -l ]; then exec cat \"$t\"; fi\ncat >\"$t\"\n");
+        dir.write("bin/systemctl", "#!/bin/sh\nexit 1\n");
+        dir.write("bin/table", "");
+        for (const char* tool : {"bin/crontab", "bin/systemctl"})
+            QFile::setPermissions(dir.file(tool), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert("PATH", dir.file("bin") + ':' + environment.value("PATH"));
+#endif
+        const auto schedule = [&](const QStringList& arguments) {
+            return std::make_unique<Program>(dir, QStringList{"--pianifica"} + arguments, environment);
+        };
+        const QString shown = "Invio automatico ogni giorno alle 07:05 dalla cartella " + QDir::toNativeSeparators(dir.path());
+        auto set = schedule({"7:05"});
+        QCOMPARE(set->Wait(), int(ExitSent));
+        QVERIFY2(set->Out().value(0).startsWith(shown), qPrintable(set->Out().join('\n')));
+        auto told = schedule({});
+        QCOMPARE(told->Wait(), int(ExitSent));
+        const QStringList lines = told->Out();
+#ifdef Q_OS_WIN
+        // Wine's Task Scheduler keeps no trigger: there the time cannot be read back.
+        QVERIFY2(lines.value(0).startsWith(shown) || lines.value(0).endsWith("ora e cartella non leggibili"),
+                 qPrintable(lines.join('\n')));
+#else
+        QVERIFY(lines.value(0).startsWith(shown));
+#endif
+        QVERIFY(lines.value(1).contains(", non riuscito: collegamento al server"));
+        for (const char* wrong : {"24:00", "7.05", "7:5"})
+            QCOMPARE(schedule({wrong})->Wait(), int(ExitUsage));
+        auto removed = schedule({"no"});
+        QCOMPARE(removed->Wait(), int(ExitSent));
+        QCOMPARE(removed->Out(), QStringList{"Invio automatico tolto"});
+#ifndef Q_OS_WIN
+        QCOMPARE(dir.read("bin/table"), QByteArray());
+#endif
+        QVERIFY(!ScheduledDailyRun());
     }
 
     void failuresHere_data()

@@ -1,4 +1,5 @@
 // The main window's start-up: which window the operator meets, and what state it reads.
+#include "core/schedule/LastScheduledRun.h"
 #include "gui/Form1.h"
 #include "gui/Form3.h"
 #include "gui/WindowRegistry.h"
@@ -87,6 +88,24 @@ void TestStartup::configuredShowsMainWindow()
              QStringList({"DIA.TXT", "PERMCOSTR.TXT", "DIA_IMPRESE.TXT", "CLI_IMPRESE.TXT",
                           "PROFESSIONISTI.TXT"}));
     QVERIFY(boxes.seen().isEmpty());
+
+    // After a scheduled run that failed for good: told once, over the main window.
+    ResetWindows();
+    QVERIFY((LastScheduledRun{QDateTime(QDate(2026, 12, 7), QTime(17, 0)), LastScheduledRun::Result::Failed,
+                              "collegamento al server 127.0.0.1:21: server non raggiungibile.", false}
+                 .Save()));
+    main = StartProgram();
+    QTRY_COMPARE(boxes.seen().size(), 1);
+    QCOMPARE(boxes.seen()[0].text, "L'invio automatico del 07/12/2026 alle 17:00 non è riuscito: collegamento al server "
+                                   "127.0.0.1:21: server non raggiungibile. Premere Trasferimento per inviare i file.");
+    QCOMPARE(boxes.seen()[0].title, "Morvantil");
+    QVERIFY(boxes.seen()[0].stopIcon);
+    QVERIFY(main->isVisible());
+    ResetWindows();
+    StartProgram();
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+    QCOMPARE(boxes.seen().size(), 1);
 }
 
 void TestStartup::emptyValueOpensSettingsButKeepsTheOther()
