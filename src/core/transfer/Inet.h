@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,7 @@ public:
     // Stops the run at the next safe point and keeps the connection for its last words: an
     // upload under way ends where it is, its partial file is removed from the server (DELE),
     // and the command fails; QUIT may follow. A command that is not an upload ends at once.
+    // An HTTP request under way fails within a second, and so does every later one.
     void Stop();
     // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
     // count fails the command, as a refused upload does; a server that does not know the
@@ -113,4 +115,5 @@ private:
     QTimer* watchdog_;
     // A local file that stalled the running command, until the failure is raised.
     std::optional<std::string> localFileStall_;
+    std::atomic_bool httpStopped_ = false;
 };

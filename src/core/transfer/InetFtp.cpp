@@ -144,5 +144,6 @@ void Inet::Cancel()
 
 void Inet::Stop()
 {
+    httpStopped_ = true;
     worker_->Stop();
 }
