@@ -141,8 +141,9 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
 
     RemoveLeftovers(name);
     QTemporaryFile file(name + QStringLiteral(".XXXXXX"));
+    // Qt's own causes are English: the operator reads these.
     if (!file.open())
-        throw InstallerError(file.errorString().toStdString());
+        throw InstallerError("impossibile creare un file nella cartella (permesso negato o disco pieno)");
     QByteArray head;
     bool writeFailed = false;
     try {
@@ -159,7 +160,7 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
             progress);
     } catch (const InetError&) {
         if (writeFailed)
-            throw InstallerError(file.errorString().toStdString());
+            throw InstallerError("scrittura non riuscita (disco pieno?)");
         throw;
     }
     if (!IsProgramForThisPlatform(head))
@@ -169,7 +170,7 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
     using P = QFileDevice::Permission;
     if (!file.setPermissions(P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadGroup | P::ExeGroup
                              | P::ReadOther | P::ExeOther))
-        throw InstallerError(file.errorString().toStdString());
+        throw InstallerError("impossibile renderlo eseguibile");
 #endif
     const QString written = file.fileName();
     file.close();
