@@ -19,12 +19,9 @@
 #endif
 
 #include <atomic>
+#include <csignal>
 #include <optional>
 #include <thread>
-#ifndef Q_OS_WIN
-#include <csignal>
-#include <unistd.h>
-#endif
 
 #ifdef Q_OS_WIN
 #include "core/platform/win32/Win32Api.h"
@@ -74,14 +71,11 @@ struct Operator : QObject {
     QByteArray stopAt;
     bool stopSent = false;
     std::function<void()> atOk;
-    static void RequestStop()
-    {
 #ifdef Q_OS_WIN
-        QMetaObject::invokeMethod(&WindowRegistry::Instance(), &WindowRegistry::UnloadAll, Qt::QueuedConnection);
+    static void RequestStop() { QMetaObject::invokeMethod(&WindowRegistry::Instance(), &WindowRegistry::UnloadAll, Qt::QueuedConnection); }
 #else
-        ::kill(::getpid(), SIGTERM);
+    static void RequestStop() { std::raise(SIGTERM); }
 #endif
-    }
 
     explicit Operator(const QByteArray& stopWhen = {}) : stopAt(stopWhen)
     {
@@ -93,17 +87,15 @@ struct Operator : QObject {
                 RequestStop();
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                    if (stopAt == "stop:box" && !std::exchange(stopSent, true))
-                        RequestStop();
-                    if (stopAt == "stop:box" && WindowRegistry::Instance().LoadedCount() > 0)
+                    if (stopAt == "stop:box" && (!std::exchange(stopSent, true) ? (RequestStop(), true) : WindowRegistry::Instance().LoadedCount() > 0))
                         continue;
                     bool windowShown = WindowRegistry::Instance().Loaded<Form4>();
                     for (QWidget* other : QApplication::topLevelWidgets())
                         windowShown |= qobject_cast<Window*>(other) && other->isVisible();
-                    QFile installer("update.exe");
-                    boxes << Box{box->text(), box->icon(), box->windowTitle(), windowShown,
-                                 installer.open(QIODevice::ReadOnly) ? installer.readAll() : QByteArray(),
-                                 QFile::exists("started.txt")};
+                    boxes << Box{box->text(), box->icon(), box->windowTitle(), windowShown, [] {
+                                     QFile installer("update.exe");
+                                     return installer.open(QIODevice::ReadOnly) ? installer.readAll() : QByteArray();
+                                 }(), QFile::exists("started.txt")};
                     if (atOk)
                         atOk();
                     box->button(QMessageBox::Ok)->click();
@@ -171,11 +163,7 @@ struct ProxySettings {
 #else
     // http_proxy, and no_proxy after a blank.
     static QByteArray Get() { return qgetenv("http_proxy") + ' ' + qgetenv("no_proxy"); }
-    static void Set(const QByteArray& value)
-    {
-        for (const char* name : {"http_proxy", "no_proxy"})
-            value.split(' ').value(name[0] == 'n').isEmpty() ? qunsetenv(name) : qputenv(name, value.split(' ').value(name[0] == 'n'));
-    }
+    static void Set(const QByteArray& v) { qputenv("http_proxy", v.split(' ')[0]), qputenv("no_proxy", v.split(' ').value(1)); }
 #endif
 };
 
@@ -296,15 +284,11 @@ void TestUpdate::update()
     QFETCH(QByteArray, older);
     QFETCH(bool, slowly);
     ScratchDir dir;  // not configured: not even the settings window may come up afterwards
-    if (older == "link") {
-        dir.write("elsewhere.txt", "not to be touched");
-        QVERIFY(QFile::link("elsewhere.txt", "update.exe"));
-    } else if (older == "left") {
-        dir.write("update.exe.a1B2c3", QByteArray(5000, 'l'));
-        dir.write("update.exe.Zz9_x0", {});
-    } else if (older.size() > 100) {
+    QVERIFY(older != "link" || (dir.write("elsewhere.txt", "not to be touched"), QFile::link("elsewhere.txt", "update.exe")));
+    if (older == "left")
+        dir.write("update.exe.a1B2c3", QByteArray(5000, 'l')), dir.write("update.exe.Zz9_x0", {});
+    else if (older.size() > 100)
         dir.write("update.exe", older);
-    }
     // Swapped: long enough to be renamed over while it is read for its check.
     QByteArray installer = MarkerInstaller;
     if (older == "swap")
@@ -320,7 +304,7 @@ void TestUpdate::update()
     Operator op(older);
     std::thread swapper;
     std::atomic_bool started = false;
-    // Once the program opens update.exe after the OK, another file takes its name.
+    // Once the program opens update.exe after the OK (the operator's read is over), another file takes its name.
     if (older == "swap")
         op.atOk = [&] {
             dir.write("other.exe", "#!/bin/sh\ntouch other-started.txt\n");
