@@ -242,5 +242,7 @@ void Win32CloseHeld(void* handle)
 
 bool Win32ReplaceFile(const std::wstring& from, const std::wstring& to)
 {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    // Where the one-step replacement is refused (as Wine does), the old name goes first.
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)
+           || (DeleteFileW(to.c_str()) && MoveFileW(from.c_str(), to.c_str()));
 }
