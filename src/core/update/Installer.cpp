@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <optional>
+
 #ifdef Q_OS_WIN
 #include "core/platform/win32/Win32Api.h"
 #else
@@ -140,7 +142,8 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
     UpdateSignature signature(publicKey, FetchSignature(inet, address), VersionText());
 
     RemoveLeftovers(name);
-    QTemporaryFile file(name + QStringLiteral(".XXXXXX"));
+    std::optional<QTemporaryFile> temporary;
+    QTemporaryFile& file = temporary.emplace(name + QStringLiteral(".XXXXXX"));
     // Qt's own causes are English: the operator reads these.
     if (!file.open())
         throw InstallerError("impossibile creare un file nella cartella (permesso negato o disco pieno)");
@@ -173,9 +176,15 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
         throw InstallerError("impossibile renderlo eseguibile");
 #endif
     const QString written = file.fileName();
-    file.close();
-    ReplaceFile(written, name);
+    // Its handle stays open past close(), and Windows renames no open file: it goes first.
     file.setAutoRemove(false);
+    temporary.reset();
+    try {
+        ReplaceFile(written, name);
+    } catch (const InstallerError&) {
+        QFile::remove(written);
+        throw;
+    }
     return signature;
 }
 

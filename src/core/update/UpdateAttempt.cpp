@@ -16,18 +16,21 @@ const QString NoteFile = QStringLiteral("update.started");
 bool NoteInstallerStarted(const QString& version)
 {
     // Written beside and renamed over: never through a link that has the note's name.
-    QTemporaryFile file(NoteFile + QStringLiteral(".XXXXXX"));
-    const QByteArray text = version.toLatin1() + '\n';
-    if (!file.open() || file.write(text) != text.size() || !file.flush())
-        return false;
-    const QString written = file.fileName();
-    file.close();
+    QString written;
+    {
+        QTemporaryFile file(NoteFile + QStringLiteral(".XXXXXX"));
+        const QByteArray text = version.toLatin1() + '\n';
+        if (!file.open() || file.write(text) != text.size() || !file.flush())
+            return false;
+        written = file.fileName();
+        file.setAutoRemove(false);
+    }  // closed for good only here: Windows renames no open file
     try {
         ReplaceFile(written, NoteFile);
     } catch (const InstallerError&) {
+        QFile::remove(written);
         return false;
     }
-    file.setAutoRemove(false);
     return true;
 }
 

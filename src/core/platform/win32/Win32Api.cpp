@@ -242,7 +242,5 @@ void Win32CloseHeld(void* handle)
 
 bool Win32ReplaceFile(const std::wstring& from, const std::wstring& to)
 {
-    // Where the one-step replacement is refused (as Wine does), the old name goes first.
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)
-           || (DeleteFileW(to.c_str()) && MoveFileW(from.c_str(), to.c_str()));
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
