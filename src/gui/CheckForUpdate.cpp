@@ -1,14 +1,15 @@
 #include "gui/CheckForUpdate.h"
 #include "core/platform/FileExists.h"
 #include "core/transfer/Inet.h"
-#include "core/update/Installer.h"
 #include "core/log/ProgramLog.h"
+#include "core/update/Installer.h"
+#include "core/update/UpdateAttempt.h"
 #include "core/update/UpdateRules.h"
 #include "gui/Form4.h"
 #include "gui/MessageBox.h"
 #include "gui/WindowRegistry.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
@@ -113,8 +114,10 @@ void Install(Window& main, Inet& inet, QPointer<Form4> progress, const QString& 
     }
 
     // Asked to end meanwhile (a shutdown): nothing is started.
-    if (main.IsUnloaded() || !progress)
+    if (main.IsUnloaded() || !progress) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: chiusura del programma richiesta"));
         return;
+    }
     // The file was renamed into place just now: a look-up that finds nothing means another
     // program took it away at once, and nothing would start.
     if (!FileExists(InstallerFile)) {
@@ -126,14 +129,32 @@ void Install(Window& main, Inet& inet, QPointer<Form4> progress, const QString& 
     // so that the program can still start if the installer cannot. (Closing it now would
     // also let the message box's event loop destroy it under its own load step.)
     progress->Unload();
-    MsgBox(QStringLiteral("Verrà installata ora la nuova versione"), MbOk, UpdateTitle);
+    {
+        // A request to end (a shutdown) closes the announcement, and nothing starts then.
+        QObject whileShown;
+        QObject::connect(&main, &Window::Unloaded, &whileShown, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        MsgBox(QStringLiteral("Verrà installata ora la nuova versione"), MbOk, UpdateTitle);
+    }
+    if (main.IsUnloaded()) {
+        log.Write(QStringLiteral("Aggiornamento non avviato: chiusura del programma richiesta"));
+        return;
+    }
+    // Noted first: the installer may end this program before it says anything.
+    if (!NoteInstallerStarted(signature.Version()))
+        log.Write(QStringLiteral("Aggiornamento: impossibile annotare l'avvio dell'installazione in %1")
+                      .arg(QDir::toNativeSeparators(QDir::currentPath())));
     try {
         StartInstaller(InstallerCommand, InstallerFile, signature);
     } catch (const SignatureError& error) {
+        ForgetInstallerStarted();
         log.Write(QStringLiteral("Aggiornamento non avviato: firma dell'aggiornamento non valida: ")
                   + QString::fromStdString(error.what()));
         return;
     } catch (const InstallerError& error) {
+        ForgetInstallerStarted();
         log.Write(QStringLiteral("Aggiornamento non avviato: %1: %2")
                       .arg(InstallerFile, QString::fromStdString(error.what())));
         TellOperator(QStringLiteral("Impossibile avviare %1 nella cartella %2.")
@@ -141,7 +162,8 @@ void Install(Window& main, Inet& inet, QPointer<Form4> progress, const QString& 
                      error);
         return;
     }
-    log.Write(QStringLiteral("Aggiornamento scaricato da %1 e avviato").arg(Inet::ShownAddress(address)));
+    log.Write(QStringLiteral("Aggiornamento alla versione %1 scaricato da %2 e avviato")
+                  .arg(signature.Version(), Inet::ShownAddress(address)));
     main.Unload();
 }
 
@@ -156,6 +178,15 @@ void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl, con
 
     const ProgramLog log;
     log.Trim();
+    // An installer started at the last start that left this version in place failed on this
+    // PC: this start goes on without it, the next one tries again.
+    if (const auto failed = TakeUninstalledUpdate()) {
+        log.Write(QStringLiteral("Aggiornamento alla versione %1 non installato: il programma è ancora alla "
+                                 "versione %2; nuovo tentativo al prossimo avvio")
+                      .arg(*failed, VersionText()));
+        progress->Unload();
+        return;
+    }
     QString answer;
     bool answered = false;
     try {
@@ -167,7 +198,9 @@ void CheckForUpdate(Window& main, Inet& Inet1, const QString& updateBaseUrl, con
                   + QString::fromStdString(error.what()));
     }
     // The answer goes on unchanged; the transfer component reads it as a browser would.
-    if (IsDownloadAddress(answer)) {
+    if (main.IsUnloaded()) {
+        // Asked to end meanwhile: nothing more is fetched.
+    } else if (IsDownloadAddress(answer)) {
         log.Write(QStringLiteral("Controllo aggiornamenti: nuova versione in %1").arg(Inet::ShownAddress(answer)));
         Install(main, Inet1, progress, answer, updatePublicKey, log);
     } else if (answered) {

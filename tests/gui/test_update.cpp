@@ -1,5 +1,6 @@
 // The version check at start, against a real HTTP service on this machine: what the
 // operator meets for each answer, what lands on disk, and that the program always starts.
+#include "core/platform/StopRequests.h"
 #include "core/transfer/Inet.h"
 #include "gui/Form1.h"
 #include "gui/Form3.h"
@@ -17,7 +18,10 @@
 #include <windows.h>
 #endif
 
+#include <atomic>
+#include <csignal>
 #include <optional>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include "core/platform/win32/Win32Api.h"
@@ -58,27 +62,42 @@ struct Box {
 };
 
 // The operator: watches the progress window whenever the program lets events through, and
-// answers each message box with OK.
+// answers each message box with OK. `stopAt` "stop:download", "stop:box": asks the program to
+// end (SIGTERM; on Windows what a stop leads to) then, and presses OK only once it has heard it.
 struct Operator : QObject {
     QStringList progress;  // each "caption | label" Form4 showed
     QList<Box> boxes;
     QTimer timer;
+    QByteArray stopAt;
+    bool stopSent = false;
+    std::function<void()> atOk;
+#ifdef Q_OS_WIN
+    static void RequestStop() { QMetaObject::invokeMethod(&WindowRegistry::Instance(), &WindowRegistry::UnloadAll, Qt::QueuedConnection); }
+#else
+    static void RequestStop() { std::raise(SIGTERM); }
+#endif
 
-    Operator()
+    explicit Operator(const QByteArray& stopWhen = {}) : stopAt(stopWhen)
     {
         connect(&timer, &QTimer::timeout, this, [this] {
             if (Form4* f = WindowRegistry::Instance().Loaded<Form4>(); f && f->isVisible()
                 && !progress.contains(f->windowTitle() + " | " + f->Label1->text()))
                 progress << f->windowTitle() + " | " + f->Label1->text();
+            if (stopAt == "stop:download" && !progress.filter(QRegularExpression(" [1-9]\\d?%$")).isEmpty() && !std::exchange(stopSent, true))
+                RequestStop();
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    if (stopAt == "stop:box" && (!std::exchange(stopSent, true) ? (RequestStop(), true) : WindowRegistry::Instance().LoadedCount() > 0))
+                        continue;
                     bool windowShown = WindowRegistry::Instance().Loaded<Form4>();
                     for (QWidget* other : QApplication::topLevelWidgets())
                         windowShown |= qobject_cast<Window*>(other) && other->isVisible();
-                    QFile installer("update.exe");
-                    boxes << Box{box->text(), box->icon(), box->windowTitle(), windowShown,
-                                 installer.open(QIODevice::ReadOnly) ? installer.readAll() : QByteArray(),
-                                 QFile::exists("started.txt")};
+                    boxes << Box{box->text(), box->icon(), box->windowTitle(), windowShown, [] {
+                                     QFile installer("update.exe");
+                                     return installer.open(QIODevice::ReadOnly) ? installer.readAll() : QByteArray();
+                                 }(), QFile::exists("started.txt")};
+                    if (atOk)
+                        atOk();
                     box->button(QMessageBox::Ok)->click();
                 }
         });
@@ -142,8 +161,9 @@ struct ProxySettings {
         return value + QByteArray(32, '\0');
     }
 #else
-    static QByteArray Get() { return qgetenv("http_proxy"); }
-    static void Set(const QByteArray& value) { value.isEmpty() ? qunsetenv("http_proxy") : qputenv("http_proxy", value); }
+    // http_proxy, and no_proxy after a blank.
+    static QByteArray Get() { return qgetenv("http_proxy") + ' ' + qgetenv("no_proxy"); }
+    static void Set(const QByteArray& v) { qputenv("http_proxy", v.split(' ')[0]), qputenv("no_proxy", v.split(' ').value(1)); }
 #endif
 };
 
@@ -240,12 +260,21 @@ void TestUpdate::update_data()
     QTest::addColumn<bool>("slowly");  // a few seconds, while the progress window shows how far it is
     const QString address = peer_.url("/files/new.exe");
     QTest::newRow("plain address") << address << "/files/new.exe" << QByteArray() << true;
-    QTest::newRow("address and CR LF") << address + "\r\n" << "/files/new.exe" << QByteArray() << false;
+    QTest::newRow("address and CR LF") << address + "\r\n" << "/files/new.exe" << QByteArray("again") << false;
     QTest::newRow("tab inside, blank and LF after") << peer_.url("/files/\tnew.exe \n") << "/files/new.exe" << QByteArray() << false;
     QTest::newRow("blank inside") << peer_.url("/files/new one.exe") << "/files/new%20one.exe" << QByteArray() << false;
     QTest::newRow("over an older, longer update.exe") << address << "/files/new.exe" << QByteArray(5000, 'o') << false;
     QTest::newRow("a second line") << address + "\r\n" + peer_.url("/other.exe") << "/files/new.exe" << QByteArray() << false;
     QTest::newRow("a password in it") << QString(address).replace("://", "://utente:segreta@") << "/files/new.exe" << QByteArray() << false;
+    // Not an older update.exe but what befalls this start:
+    QTest::newRow("trusted comment ending in a blank and a tab") << address << "/files/new.exe" << QByteArray("tab") << false;
+    QTest::newRow("left-over partial downloads") << address << "/files/new.exe" << QByteArray("left") << false;
+    QTest::newRow("asked to end during the download") << address << "/files/new.exe" << QByteArray("stop:download") << true;
+    QTest::newRow("asked to end at the announcement") << address << "/files/new.exe" << QByteArray("stop:box") << false;
+#ifndef Q_OS_WIN
+    QTest::newRow("update.exe a link") << address << "/files/new.exe" << QByteArray("link") << false;
+    QTest::newRow("another file renamed over it while checked") << address << "/files/new.exe" << QByteArray("swap") << false;
+#endif
 }
 
 void TestUpdate::update()
@@ -255,16 +284,51 @@ void TestUpdate::update()
     QFETCH(QByteArray, older);
     QFETCH(bool, slowly);
     ScratchDir dir;  // not configured: not even the settings window may come up afterwards
-    if (!older.isEmpty())
+    QVERIFY(older != "link" || (dir.write("elsewhere.txt", "not to be touched"), QFile::link("elsewhere.txt", "update.exe")));
+    if (older == "left")
+        dir.write("update.exe.a1B2c3", QByteArray(5000, 'l')), dir.write("update.exe.Zz9_x0", {});
+    else if (older.size() > 100)
         dir.write("update.exe", older);
-    const QByteArray installer = slowly ? MarkerInstaller + QByteArray(6000, '#') : MarkerInstaller;
+    // Swapped: long enough to be renamed over while it is read for its check.
+    QByteArray installer = MarkerInstaller;
+    if (older == "swap")
+        installer += "exit 0\n" + QByteArray(16 << 20, '#');
+    else if (slowly)
+        installer += QByteArray(6000, '#');
     peer_.route(Query, answer.toUtf8());
     // Slowly: in about two seconds, whatever its size.
     peer_.route(requested, installer, 200, slowly ? QStringLiteral("trickle:%1").arg(installer.size() / 2) : "normal");
-    peer_.route(requested + ".minisig", peer_.sign(installer, "Morvantil 1.10"));
-    Operator op;
+    peer_.route(requested + ".minisig", peer_.sign(installer, older == "tab" ? "Morvantil 1.10 \t" : "Morvantil 1.10"));
+    StopRequests stopRequests;
+    connect(&stopRequests, &StopRequests::Requested, &WindowRegistry::Instance(), &WindowRegistry::UnloadAll);
+    Operator op(older);
+    std::thread swapper;
+    std::atomic_bool started = false;
+    // Once the program opens update.exe after the OK (the operator's read is over), another file takes its name.
+    if (older == "swap")
+        op.atOk = [&] {
+            dir.write("other.exe", "#!/bin/sh\ntouch other-started.txt\n");
+            QFile::setPermissions("other.exe", QFile::ReadOwner | QFile::ExeOwner);
+            swapper = std::thread([&started] {
+                while (!started)
+                    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
+                        if (fd.symLinkTarget().endsWith("/update.exe"))
+                            return void(std::rename("other.exe", "update.exe"));
+            });
+        };
 
     Form1* main = StartProgram(peer_.url());
+    started = true;
+    if (swapper.joinable())
+        swapper.join();
+    if (older.startsWith("stop:")) {
+        // Nothing starts after the request, which is heard at once, at whatever step.
+        QVERIFY(main->IsUnloaded() && op.boxes.isEmpty());
+        QVERIFY(dir.read("morvantil.log").contains(older == "stop:box" ? "non avviato: chiusura del programma richiesta"
+                                                                       : "non scaricato: interrotto per la chiusura del programma"));
+        QCOMPARE(Files(), (older == "stop:box" ? QStringList{"update.exe"} : QStringList{}));
+        return;
+    }
     QCOMPARE(peer_.requests(), (QStringList{"GET " + Query, "GET " + requested + ".minisig", "GET " + requested}));
     // The window keeps painting while the file comes, and shows how far it has come.
     QCOMPARE(op.progress.mid(0, 2), (QStringList{Caption, Caption + Downloading}));
@@ -286,8 +350,27 @@ void TestUpdate::update()
     QCOMPARE(WindowRegistry::Instance().LoadedCount(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(dir.read("started.txt").trimmed(),
                               QFileInfo(dir.path()).canonicalFilePath().toUtf8(), 5000);
+    // What started is what was checked; the other one never.
+    QVERIFY(!QFile::exists("other-started.txt"));
+    if (older == "swap")
+        return;
     QCOMPARE(dir.read("update.exe"), installer);
-    QCOMPARE(Files(), (QStringList{"started.txt", "update.exe"}));
+    // A link is replaced, never followed.
+    QCOMPARE(dir.read("elsewhere.txt"), older == "link" ? QByteArray("not to be touched") : QByteArray("<missing>"));
+    QCOMPARE(Files().filter(QRegularExpression("^(?!elsewhere)")), (QStringList{"started.txt", "update.exe", "update.started"}));
+    if (older == "again") {
+        // The installer left this version in place: the next start comes up as it is, without
+        // the version check, and the one after tries again.
+        for (const bool installs : {false, true}) {
+            ResetWindows();
+            QFile::remove("started.txt");
+            QCOMPARE(StartProgram(peer_.url())->IsUnloaded(), installs);
+            QCOMPARE(peer_.requests().size(), installs ? 6 : 3);
+        }
+        QVERIFY(dir.read("morvantil.log").contains("Aggiornamento alla versione 1.10 non installato: il programma è "
+                                                   "ancora alla versione 1.3; nuovo tentativo al prossimo avvio"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("started.txt"), 5000);
+    }
 #ifdef Q_OS_WIN
     // Held for its start, as between its last check and its process: it starts, and
     // nobody can change or delete it.
@@ -443,7 +526,7 @@ void TestUpdate::updateFails()
 void TestUpdate::systemProxy_data()
 {
     QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QStringList>("requests");  // what reached the proxy
+    QTest::addColumn<QStringList>("requests");  // what reached the proxy; "log: " what the log says
     const QByteArray proxy = peer_.url().mid(7).toUtf8(), peer = peer_.url("/").toUtf8(), missing = "http://127.0.0.1:9/";
     const QStringList through{"GET http://127.0.0.2:9" + Query}, direct;
 #ifdef Q_OS_WIN
@@ -455,8 +538,13 @@ void TestUpdate::systemProxy_data()
     QTest::newRow("script missing, fixed proxy") << ProxySettings::Windows(4 | 2, proxy, {}, missing) << through;
     QTest::newRow("script missing") << ProxySettings::Windows(4, {}, {}, missing) << direct;
     QTest::newRow("script never sent") << ProxySettings::Windows(4, {}, {}, peer + "hang.pac") << QStringList{"GET /hang.pac"};
+    QTest::newRow("script: a proxy that is down, then DIRECT") << ProxySettings::Windows(4, {}, {}, peer + "dead.pac")
+                                                               << QStringList{"GET /dead.pac", "log without: proxy"};
+    QTest::newRow("fixed proxy down") << ProxySettings::Windows(2, "127.0.0.1:9", {})
+                                      << QStringList{"log: (tramite il proxy 127.0.0.1:9), http://127.0.0.2:9"};
 #else
     QTest::newRow("http_proxy") << "http://" + proxy << through;
+    QTest::newRow("no_proxy naming the service") << "http://" + proxy + " example.org,127.0.0.2" << direct;
 #endif
 }
 
@@ -470,12 +558,16 @@ void TestUpdate::systemProxy()
     dir.write("com.dat", "001122\r\n");
     peer_.route("/proxy.pac", "function FindProxyForURL(url, host) { return \"PROXY " + peer_.url().mid(7).toUtf8() + "\"; }");
     peer_.route("/hang.pac", {}, 200, "hang");
+    peer_.route("/dead.pac", "function FindProxyForURL(url, host) { return \"PROXY 127.0.0.1:9; DIRECT\"; }");
     peer_.route("http://127.0.0.2:9" + Query, {});
     QElapsedTimer clock;
     clock.start();
     StartedNormally(StartProgram(QStringLiteral("http://127.0.0.2:9")));
     QVERIFY2(clock.elapsed() < 8000, "the proxy's lookup held up the start");
-    QCOMPARE(peer_.requests(), requests);
+    const QString log = QString::fromUtf8(dir.read("morvantil.log"));
+    for (const QString& logged : requests.filter(QRegularExpression("^log ")))
+        QVERIFY2(log.contains(logged.section(": ", 1)) != logged.startsWith("log without"), qPrintable(log));
+    QCOMPARE(peer_.requests(), requests.filter(QRegularExpression("^(?!log )")));
 }
 
 QTEST_MAIN(TestUpdate)

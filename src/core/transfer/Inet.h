@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -41,7 +42,8 @@ public:
     // upload under way ends where it is, its partial file is removed from the server (DELE),
     // and the command fails; QUIT may follow. A command that is not an upload ends at once.
     // Called again, it cuts an upload off at once and leaves its removal a few seconds over
-    // a new connection; during the removal, it ends the removal.
+    // a new connection; during the removal, it ends the removal. An HTTP request under way
+    // fails within a second, and so does every later one.
     void Stop();
     // After each "PUT " the server is asked (SIZE) how many bytes it holds: a different
     // count fails the command, as a refused upload does; a server that does not know the
@@ -125,4 +127,5 @@ private:
     QTimer* watchdog_;
     // A local file that stalled the running command, until the failure is raised.
     std::optional<std::string> localFileStall_;
+    std::atomic_bool httpStopped_ = false;
 };

@@ -176,5 +176,6 @@ void Inet::Cancel()
 
 void Inet::Stop()
 {
+    httpStopped_ = true;
     worker_->Stop();
 }

@@ -43,6 +43,7 @@ namespace {
 struct Request {
     const Inet::Sink& sink;
     const Inet::Progress& progress;
+    const std::atomic_bool& stopped;
     qint64 received = 0;
     qint64 limit;
 };
@@ -59,8 +60,10 @@ size_t Deliver(char* data, size_t size, size_t count, void* target)
 int Report(void* target, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t)
 {
     auto* request = static_cast<Request*>(target);
-    request->progress(now, total > 0 ? total : -1);
-    return 0;
+    if (request->progress)
+        request->progress(now, total > 0 ? total : -1);
+    // Non-zero ends the transfer: libcurl asks at least once a second, even while it waits.
+    return request->stopped ? 1 : 0;
 }
 
 Inet::Sink Collect(QByteArray& body, qint64 limit, bool& tooLong)
@@ -88,21 +91,21 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download, const Prog
     // What errors say of the address: never its password.
     const std::string shown = ShownAddress(url).toStdString();
 
+    if (httpStopped_)
+        throw InetError("interrotto per la chiusura del programma, " + shown);
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle)
         throw InetError("libcurl non si avvia");
     CURL* curl = handle.get();
 
-    Request request{sink, progress, 0, download ? MaxDownloadBytes : MaxBodyBytes};
+    Request request{sink, progress, httpStopped_, 0, download ? MaxDownloadBytes : MaxBodyBytes};
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Deliver);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &request);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(request.limit));
-    if (progress) {
-        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Report);
-        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &request);
-    }
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Report);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &request);
     // This runs beside the upload's worker thread: no signals, no shared handle.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
@@ -116,8 +119,7 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download, const Prog
     curl_blob authorities{const_cast<char*>(httpCaPem_.constData()), size_t(httpCaPem_.size()), CURL_BLOB_COPY};
     if (!httpCaPem_.isEmpty())
         curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &authorities);
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
-    UseSystemProxy(curl, parsed);
+    const std::string proxy = UseSystemProxy(curl, parsed);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Morvantil");
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     // The caller's thread waits, so every way of waiting is bounded: the connection, a
@@ -136,7 +138,9 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download, const Prog
     const CURLcode result = curl_easy_perform(curl);
     if (result != CURLE_OK) {
         std::string cause = CurlCause(result, {}, openUrlTimeoutSeconds_);
-        if (download && result == CURLE_OPERATION_TIMEDOUT)
+        if (result == CURLE_ABORTED_BY_CALLBACK && httpStopped_)
+            cause = "interrotto per la chiusura del programma";
+        else if (download && result == CURLE_OPERATION_TIMEDOUT)
             cause = "scaricamento sotto " + std::to_string(download_.bytesPerSecond) + " byte/s per "
                     + std::to_string(download_.seconds) + " s o più lungo di "
                     + std::to_string(download_.wholeSeconds) + " s";
@@ -147,6 +151,9 @@ void Inet::Fetch(const QString& url, const Sink& sink, bool download, const Prog
         else if (long status = 0; result == CURLE_HTTP_RETURNED_ERROR
                                   && curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
             cause = "risposta HTTP " + std::to_string(status);
+        if (!proxy.empty() && (result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY
+                               || result == CURLE_OPERATION_TIMEDOUT))
+            cause += " (tramite il proxy " + proxy + ")";
         throw InetError(cause + ", " + shown);
     }
 

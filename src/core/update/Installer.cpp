@@ -1,13 +1,23 @@
 #include "core/update/Installer.h"
+#include "core/update/ReplaceFile.h"
 #include "core/update/UpdateRules.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include "core/platform/win32/Win32Api.h"
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+extern char** environ;
 #endif
 
 namespace {
@@ -15,8 +25,9 @@ namespace {
 // A .minisig file is a few hundred bytes.
 constexpr qint64 MaxSignatureBytes = 4096;
 
-// The installer as it lies on disk, open for reading until this object goes; on Windows
-// nobody can write, rename or delete it meanwhile.
+// The installer as it lies on disk, open for reading until this object goes. On Windows
+// nobody can write, rename or delete it meanwhile; on Linux it is started through this
+// very descriptor, so a file renamed over its name meanwhile is never what starts.
 class HeldFile {
 public:
     explicit HeldFile(const QString& name)
@@ -31,17 +42,81 @@ public:
 private:
     void* handle_;
 #else
-        : file_(name)
+        // Without close-on-exec: a script's interpreter reads it through /proc/self/fd.
+        // Never through a link, whatever it points to.
+        : fd_(::open(QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW))
     {
-        file_.open(QIODevice::ReadOnly);
     }
-    bool IsOpen() const { return file_.isOpen(); }
-    qint64 Read(char* buffer, qint64 size) { return file_.read(buffer, size); }
+    ~HeldFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool IsOpen() const { return fd_ >= 0; }
+    qint64 Read(char* buffer, qint64 size)
+    {
+        qint64 read;
+        while ((read = ::read(fd_, buffer, size_t(size))) < 0 && errno == EINTR) {
+        }
+        return read;
+    }
+    int Descriptor() const { return fd_; }
 
 private:
-    QFile file_;
+    int fd_;
 #endif
 };
+
+#ifndef Q_OS_WIN
+std::string SpawnCause(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return "programma o suo interprete non trovato";
+    case EACCES:
+    case EPERM:
+        return "avvio non permesso (file non eseguibile o cartella montata senza esecuzione)";
+    case ENOEXEC:
+        return "formato di programma non eseguibile";
+    case ETXTBSY:
+        return "file aperto in scrittura da un altro programma";
+    default:
+        return "errore di sistema " + std::to_string(error);
+    }
+}
+
+// Starts the program that `file` holds, under the name `command`, in a session of its own
+// that outlives this process; raises with the cause when it cannot be started.
+void SpawnHeld(const HeldFile& file, const QString& command)
+{
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(file.Descriptor());
+    QByteArray name = QFile::encodeName(command);
+    char* argv[] = {name.data(), nullptr};
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The signals this program handles or blocks are its own, not the installer's.
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    pid_t child;
+    const int error = posix_spawn(&child, path.constData(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0)
+        throw InstallerError(SpawnCause(error));
+}
+#endif
+
+// Downloads that a killed process left behind (the temporary files' names) would pile up,
+// each up to the download's bound.
+void RemoveLeftovers(const QString& name)
+{
+    QDir here;
+    for (const QString& left : here.entryList({name + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System))
+        here.remove(left);
+}
 
 QByteArray FetchSignature(Inet& inet, const QString& address)
 {
@@ -66,11 +141,12 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
     // The signature first: an installer nobody signed is not worth its download.
     UpdateSignature signature(publicKey, FetchSignature(inet, address), VersionText());
 
-    // Unbuffered: every write's failure is seen where it happens; a buffered one would
-    // only surface in a flush that commit() does not report.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw InstallerError(file.errorString().toStdString());
+    RemoveLeftovers(name);
+    std::optional<QTemporaryFile> temporary;
+    QTemporaryFile& file = temporary.emplace(name + QStringLiteral(".XXXXXX"));
+    // Qt's own causes are English: the operator reads these.
+    if (!file.open())
+        throw InstallerError("impossibile creare un file nella cartella (permesso negato o disco pieno)");
     QByteArray head;
     bool writeFailed = false;
     try {
@@ -80,49 +156,57 @@ UpdateSignature DownloadInstaller(Inet& inet, const QString& answer, const QStri
                 if (head.size() < ProgramHeadBytes)
                     head.append(data, std::min(size, ProgramHeadBytes - head.size()));
                 signature.Add(data, size);
-                writeFailed = file.write(data, size) != size;
+                // Flushed at once: every write's failure is seen where it happens.
+                writeFailed = file.write(data, size) != size || !file.flush();
                 return !writeFailed;
             },
             progress);
     } catch (const InetError&) {
         if (writeFailed)
-            throw InstallerError(file.errorString().toStdString());
+            throw InstallerError("scrittura non riuscita (disco pieno?)");
         throw;
     }
     if (!IsProgramForThisPlatform(head))
-        throw InetError("the download is not a program for this system");
+        throw InetError("il file scaricato non è un programma per questo sistema");
     signature.Check();
 #ifndef Q_OS_WIN
     using P = QFileDevice::Permission;
     if (!file.setPermissions(P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadGroup | P::ExeGroup
                              | P::ReadOther | P::ExeOther))
-        throw InstallerError(file.errorString().toStdString());
+        throw InstallerError("impossibile renderlo eseguibile");
 #endif
-    if (!file.commit())
-        throw InstallerError(file.errorString().toStdString());
+    const QString written = file.fileName();
+    // Its handle stays open past close(), and Windows renames no open file: it goes first.
+    file.setAutoRemove(false);
+    temporary.reset();
+    try {
+        ReplaceFile(written, name);
+    } catch (const InstallerError&) {
+        QFile::remove(written);
+        throw;
+    }
     return signature;
 }
 
 void StartInstaller(const QString& command, const QString& name, UpdateSignature signature)
 {
-    // What starts must be what was checked: the file on disk is checked again, and on
-    // Windows held so until its process runs.
+    // What starts must be what was checked: the file on disk is checked again, and held so
+    // until its process runs.
     HeldFile held(name);
     if (!held.IsOpen())
-        throw InstallerError("impossibile aprire " + name.toStdString());
+        throw InstallerError("impossibile aprire " + name.toStdString() + " (mancante o collegamento simbolico)");
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     signature.Restart();
-    for (qint64 read; (read = held.Read(buffer.data(), buffer.size())) > 0;)
+    qint64 read;
+    while ((read = held.Read(buffer.data(), buffer.size())) > 0)
         signature.Add(buffer.constData(), read);
+    if (read < 0)
+        throw InstallerError("impossibile leggere " + name.toStdString());
     signature.Check();
 #ifdef Q_OS_WIN
     if (!Win32StartProgram(QDir::toNativeSeparators(command).toStdString()))
-        throw InstallerError("CreateProcess failed");
+        throw InstallerError("Windows non avvia il programma");
 #else
-    QProcess process;
-    process.setProgram(command);
-    process.setWorkingDirectory(QDir::currentPath());
-    if (!process.startDetached())
-        throw InstallerError(process.errorString().toStdString());
+    SpawnHeld(held, command);
 #endif
 }

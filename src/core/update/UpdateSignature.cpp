@@ -67,15 +67,16 @@ UpdateSignature::UpdateSignature(const QByteArray& publicKey, const QByteArray& 
     if (!key.startsWith("Ed"))
         Refuse(QStringLiteral("chiave pubblica del programma illeggibile"));
 
-    QList<QByteArray> lines = minisig.split('\n');
-    for (QByteArray& line : lines)
-        line = line.trimmed();
+    const QList<QByteArray> lines = minisig.split('\n');
     const QByteArray trustedPrefix = "trusted comment: ";
-    if (lines.size() < 4 || !lines[0].startsWith("untrusted comment:") || !lines[2].startsWith(trustedPrefix))
+    if (lines.size() < 4 || !lines[0].trimmed().startsWith("untrusted comment:") || !lines[2].startsWith(trustedPrefix))
         Refuse(QStringLiteral("file .minisig illeggibile"));
     const QByteArray signature = Base64(lines[1], SignatureBytes, "firma");
     const QByteArray globalSignature = Base64(lines[3], 64, "firma del commento");
-    const QByteArray comment = lines[2].mid(trustedPrefix.size());
+    // Exactly as signed, blanks at its end included; only a Windows line end goes.
+    QByteArray comment = lines[2].mid(trustedPrefix.size());
+    if (comment.endsWith('\r'))
+        comment.chop(1);
 
     if (signature.startsWith("Ed"))
         Refuse(QStringLiteral("firma nella forma senza hash (Ed), non ammessa"));

@@ -239,3 +239,8 @@ void Win32CloseHeld(void* handle)
     if (handle)
         CloseHandle(static_cast<HANDLE>(handle));
 }
+
+bool Win32ReplaceFile(const std::wstring& from, const std::wstring& to)
+{
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}

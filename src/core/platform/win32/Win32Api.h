@@ -54,3 +54,7 @@ void* Win32OpenHeld(const std::wstring& path);
 // Up to `size` bytes from it; 0 at its end, -1 on a failure.
 long long Win32ReadHeld(void* handle, char* buffer, long long size);
 void Win32CloseHeld(void* handle);
+
+// Renames `from` to `to` in one step, in place of a file of that name (or of the link itself,
+// never its target); false when it cannot.
+bool Win32ReplaceFile(const std::wstring& from, const std::wstring& to);

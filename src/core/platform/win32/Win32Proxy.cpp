@@ -183,8 +183,9 @@ std::optional<std::string> AutomaticWithin(DWORD milliseconds, const Target& tar
 
 }  // namespace
 
-std::string Win32ProxyFor(const std::wstring& url)
+std::string Win32ProxyFor(const std::wstring& url, bool& automatic)
 {
+    automatic = false;
     try {
         URL_COMPONENTS parts{};
         parts.dwStructSize = sizeof parts;
@@ -201,7 +202,9 @@ std::string Win32ProxyFor(const std::wstring& url)
                                       ? Pick(Text(proxy), target.scheme) : std::string();
         if (!config.fAutoDetect && !script)
             return fixed;
-        return AutomaticWithin(MaxLookupMs, target, config.fAutoDetect, Text(script)).value_or(fixed);
+        const std::optional<std::string> chosen = AutomaticWithin(MaxLookupMs, target, config.fAutoDetect, Text(script));
+        automatic = chosen.has_value();
+        return chosen.value_or(fixed);
     } catch (...) {
         return {};
     }

@@ -7,4 +7,6 @@
 // As libcurl takes it ("host:port", "http://host:port", "socks4://host:port"); "" for a
 // direct connection: so the settings say, or the address is an exception of theirs, or they
 // cannot be read, or the configuration script gave no answer within a few seconds.
-std::string Win32ProxyFor(const std::wstring& url);
+// `automatic`: chosen by a configuration script or detection, which a browser leaves for a
+// direct connection when the proxy does not answer.
+std::string Win32ProxyFor(const std::wstring& url, bool& automatic);
