@@ -1,5 +1,4 @@
 // What a screen reader meets in the four windows and what a clerk without a mouse can do.
-#include "gui/DirListBox.h"
 #include "gui/Form1.h"
 #include "gui/Form2.h"
 #include "gui/Form3.h"
@@ -7,17 +6,21 @@
 #include "gui/WindowRegistry.h"
 #include "support/WindowTestSupport.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QtTest>
-#include <memory>
+#include <QtWidgets>
 #ifdef Q_OS_LINUX
 #include <unistd.h>
 #endif
 
 using A = QAccessible;
-using Controls = QList<std::tuple<const char*, A::Role, QString>>;
+
+struct Windows {  // one of each, with the longest texts their labels show
+    Form1 main;
+    Form2 picker;
+    Form3 settings;
+    Form4 progress;
+    QList<QWidget*> all() { return {&main, &picker, &settings, &progress}; }
+};
 
 class TestAccessibility : public QObject {
     Q_OBJECT
@@ -26,19 +29,15 @@ private slots:
 
     void rolesAndNames()
     {
-        const auto main = std::make_unique<Form1>();
-        const auto picker = std::make_unique<Form2>();
-        const auto settings = std::make_unique<Form3>();
-        const auto progress = std::make_unique<Form4>();
-        const QList<std::tuple<QWidget*, A::Role, Controls>> rows{
-            {main.get(), A::Window, {{"Command1", A::Button, "Trasferimento"}, {"Label1", A::StatusBar, "pronto"},
-                                     {"Picture1", A::Graphic, "Morvantil: da Brenola al server FTP"}, {"Picture2", A::Graphic, "Invio FTP"}}},
-            {picker.get(), A::Dialog, {{"Drive1", A::ComboBox, "Unità"}, {"Dir1", A::List, "Cartelle"}}},
-            {settings.get(), A::Dialog, {{"comune", A::EditableText, "Codice ISTAT Comune"},
-                                         {"percorso", A::EditableText, "Percorso files Brenola"}, {"Picture1", A::Button, "Scegli cartella"}}},
-            {progress.get(), A::Window, {{"Label1", A::StatusBar, ""}}}};
-        // What is said for a control: on Linux a drop-down list's label is in a relation.
-        const auto spoken = [](QAccessibleInterface* c) {
+        Windows w;
+        const QList<std::tuple<QWidget*, A::Role, QList<std::tuple<const char*, A::Role, QString>>>> rows{
+            {&w.main, A::Window, {{"Command1", A::Button, "Trasferimento"}, {"Label1", A::StatusBar, "pronto"},
+                                  {"Picture1", A::Graphic, "Morvantil: da Brenola al server FTP"}, {"Picture2", A::Graphic, "Invio FTP"}}},
+            {&w.picker, A::Dialog, {{"Drive1", A::ComboBox, "Unità"}, {"Dir1", A::List, "Cartelle"}}},
+            {&w.settings, A::Dialog, {{"comune", A::EditableText, "Codice ISTAT Comune"},
+                                      {"percorso", A::EditableText, "Percorso files Brenola"}, {"Picture1", A::Button, "Scegli cartella"}}},
+            {&w.progress, A::Window, {{"Label1", A::StatusBar, ""}}}};
+        const auto spoken = [](QAccessibleInterface* c) {  // on Linux a drop-down list's label is in a relation
             const auto labels = c->relations(A::Label);
             return (labels.isEmpty() ? c : labels.first().first)->text(A::Name);
         };
@@ -53,12 +52,6 @@ private slots:
             for (int i = 0; i < top->childCount(); ++i)  // nothing the keyboard reaches is unnamed
                 QVERIFY(!top->child(i)->state().focusable || !spoken(top->child(i)).isEmpty());
         }
-        // The open folder, which "Seleziona" takes, and each row's level.
-        QAccessibleInterface* list = A::queryAccessibleInterface(picker->Dir1);
-        const int depth = picker->Dir1->currentRow() + 1;
-        QCOMPARE(list->text(A::Description), "Cartella aperta: " + picker->Dir1->Path());
-        QCOMPARE(list->child(0)->text(A::Description), QString("livello 1"));
-        QCOMPARE(list->child(depth - 1)->text(A::Description), QString("cartella aperta, livello %1").arg(depth));
     }
 
     void keysAlone()
@@ -67,14 +60,12 @@ private slots:
         auto& windows = WindowRegistry::Instance();
         const auto main = std::make_unique<Form1>();
         main->Show();
-        QVERIFY(QTest::qWaitForWindowActive(main.get()));
-        QVERIFY(main->testAttribute(Qt::WA_KeyboardFocusChange));  // the focus shows at once
+        QVERIFY(QTest::qWaitForWindowActive(main.get()) && main->testAttribute(Qt::WA_KeyboardFocusChange));  // the focus shows at once
         // Escape leaves the main window be; Return presses the third button.
         for (const auto key : {Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return})
             QTest::keyClick(QApplication::focusWidget(), key);
         QPointer<Form3> settings = windows.Loaded<Form3>();
-        QVERIFY(settings && !main->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QVERIFY(settings && !main->isVisible() && QTest::qWaitForWindowActive(settings));
         // The folder chooser is last in the tab order and a screen reader can press it.
         settings->percorso->setFocus();
         for (int i = 0; i < 3; ++i)
@@ -84,8 +75,7 @@ private slots:
         QTRY_VERIFY(windows.Loaded<Form2>() && !settings->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(windows.Loaded<Form2>()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QVERIFY(!windows.Loaded<Form2>() && settings->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QVERIFY(!windows.Loaded<Form2>() && settings->isVisible() && QTest::qWaitForWindowActive(settings));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(settings->IsUnloaded() && main->isVisible());
     }
@@ -97,16 +87,13 @@ private slots:
             QFont font = designed;
             font.setPointSizeF(std::max(QFontInfo(designed).pointSizeF(), 9.0) * factor);
             QApplication::setFont(font);
-            const auto main = std::make_unique<Form1>();
-            main->Label1->setText("Caricamento file PROFESSIONISTI in corso...");
-            const auto progress = std::make_unique<Form4>();
-            progress->Label1->setText("Nuova versione disponibile. Scaricamento in corso...");
-            const auto picker = std::make_unique<Form2>();
-            const auto settings = std::make_unique<Form3>();
-            for (QWidget* window : {(QWidget*)main.get(), (QWidget*)progress.get(), (QWidget*)picker.get(), (QWidget*)settings.get()})
+            Windows windows;
+            windows.main.Label1->setText("Caricamento file PROFESSIONISTI in corso...");
+            windows.progress.Label1->setText("Nuova versione disponibile. Scaricamento in corso...");
+            for (QWidget* window : windows.all())
                 for (QWidget* w : window->findChildren<QWidget*>()) {
-                    auto* label = qobject_cast<QLabel*>(w);
                     auto* button = qobject_cast<QPushButton*>(w);
+                    const auto* label = qobject_cast<QLabel*>(w);
                     const QString text = label ? label->text() : button ? button->text() : qobject_cast<QLineEdit*>(w) ? "Ég" : "";
                     const int room = std::min(w->width(), window->width() - w->x()) - (button ? 4 : 0);
                     QVERIFY2(text.isEmpty() || (w->fontMetrics().horizontalAdvance(text) <= room && w->fontMetrics().height() <= w->height()),
