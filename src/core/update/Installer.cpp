@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryFile>
 
@@ -113,9 +115,22 @@ void SpawnHeld(const HeldFile& file, const QString& command)
 // each up to the download's bound.
 void RemoveLeftovers(const QString& name)
 {
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity Case = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity Case = Qt::CaseSensitive;
+#endif
+    // Matched by hand, not by a name filter: this runs on the download's thread, and a
+    // regular expression there leaves Qt a thread-local JIT stack whose destructor crashes
+    // at the thread's end in the static MinGW build.
+    const QString prefix = name + u'.';
     QDir here;
-    for (const QString& left : here.entryList({name + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System))
-        here.remove(left);
+    QDirIterator files(here.path(), QDir::Files | QDir::Hidden | QDir::System);
+    while (files.hasNext()) {
+        const QString left = QFileInfo(files.next()).fileName();
+        if (left.size() == prefix.size() + 6 && left.startsWith(prefix, Case))
+            here.remove(left);
+    }
 }
 
 QByteArray FetchSignature(Inet& inet, const QString& address)
