@@ -9,8 +9,19 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
+
+// In the static MinGW build a thread of ours that ends after Qt's regular expressions gave
+// it a JIT stack crashes in PCRE's stack free (seen at the end of the update's download).
+// Without the JIT no such stack exists; the few patterns the program matches do not need
+// its speed. Set before main, before Qt reads it at the first pattern.
+const bool regexpJitOff = [] {
+    if (!std::getenv("QT_ENABLE_REGEXP_JIT"))
+        _putenv_s("QT_ENABLE_REGEXP_JIT", "0");
+    return true;
+}();
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix)
 {
